@@ -1,0 +1,16 @@
+// GBK (code page 936) text on disk, Unicode in memory.
+//
+// The POS installation writes its settings and text files in GBK. Everything the
+// print service reads from or writes to such a file goes through these two calls, so
+// that no other file has to know the code page.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace cookhub {
+
+QString decodeGbk(const QByteArray& bytes);
+QByteArray encodeGbk(const QString& text);
+
+}  // namespace cookhub

@@ -1,0 +1,227 @@
+#include "sql_dialect.h"
+
+#include <QStringList>
+
+using namespace Qt::StringLiterals;
+
+namespace cookhub {
+
+namespace {
+
+// One created column of a queue table: name and SQL Server type; `width` 0 for types
+// without one.
+struct Column {
+    const char16_t* name;
+    const char16_t* type;
+    int width;
+    bool notNull;
+};
+
+// The created layout of the header table, in table order (the added columns come from
+// the upgrade steps).
+constexpr Column kHeaderColumns[] = {
+    {u"PrintId", u"varchar", 50, true},      {u"OrderId", u"int", 0, true},
+    {u"RmfType", u"varchar", 256, false},    {u"PrintTime", u"datetime", 0, false},
+    {u"PrintName", u"varchar", 200, false},  {u"TableNo", u"varchar", 50, false},
+    {u"OldTableNo", u"varchar", 50, false},  {u"Title", u"varchar", 50, false},
+    {u"BillNo", u"varchar", 50, false},      {u"sPath", u"varchar", 255, false},
+    {u"dTime", u"datetime", 0, false},       {u"AllMoney", u"money", 0, false},
+    {u"InMoney", u"money", 0, false},        {u"IsPrint", u"varchar", 2, false},
+    {u"vch_operator", u"varchar", 50, false}, {u"vch_Name", u"varchar", 50, false},
+    {u"BakPrinter", u"varchar", 50, false},  {u"dTimeOut", u"datetime", 0, false},
+    {u"TimeOutPrint", u"varchar", 2, false},
+};
+
+constexpr Column kChildColumns[] = {
+    {u"PrintId", u"int", 0, true},              {u"ParentId", u"varchar", 50, true},
+    {u"ch_dishno", u"varchar", 50, false},      {u"DishName", u"varchar", 200, false},
+    {u"DishUnit", u"varchar", 50, false},       {u"Nums", u"float", 0, false},
+    {u"num_price", u"float", 0, false},         {u"vch_print_memo", u"varchar", 200, false},
+    {u"vch_reason", u"varchar", 200, false},
+};
+
+QString name(const Column& c)
+{
+    return QString::fromUtf16(c.name);
+}
+
+QString type(const Column& c)
+{
+    return QString::fromUtf16(c.type);
+}
+
+bool isWordChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'_';
+}
+
+class SqlServerDialect final : public SqlDialect {
+public:
+    QString createPrintDishTable() const override
+    {
+        QStringList sql;
+        sql << u" if not exists (select * from dbo.sysobjects where id = object_id(N'[Pos_u_PrintDish]') and OBJECTPROPERTY(id, N'IsUserTable') = 1)"_s
+            << u" CREATE TABLE [Pos_u_PrintDish] (  "_s;
+        for (const Column& c : kHeaderColumns)
+            sql << columnLine(c);
+        sql << u" CONSTRAINT [PK_Pos_u_Print] PRIMARY KEY  CLUSTERED "_s << u" ( "_s
+            << u"   [PrintId] "_s << u" )  ON [PRIMARY]"_s << u" ) ON [PRIMARY] "_s;
+        return sql.join(u'\n');
+    }
+
+    QString createPrintDishChildTable() const override
+    {
+        QStringList sql;
+        sql << u" if not exists (select * from dbo.sysobjects where id = object_id(N'[Pos_u_PrintDishChild]') and OBJECTPROPERTY(id, N'IsUserTable') = 1)"_s
+            << u" CREATE TABLE [Pos_u_PrintDishChild] ( "_s;
+        for (const Column& c : kChildColumns)
+            sql << columnLine(c);
+        sql << u" CONSTRAINT [PK_Pos_U_PrintDishChild] PRIMARY KEY  CLUSTERED "_s << u" ( "_s
+            << u"   [PrintId], "_s << u"   [ParentId] "_s << u" )  ON [PRIMARY] "_s
+            << u" ) ON [PRIMARY] "_s;
+        return sql.join(u'\n');
+    }
+
+    QString columnExistsQuery(const QString& table, const QString& column) const override
+    {
+        return u"select name from syscolumns where name = '%1' and object_name(id) = '%2'"_s.arg(
+            column, table);
+    }
+
+    QString primaryKeyUpgrade() const override
+    {
+        return u"if  not exists (select * from dbo.sysobjects where id = object_id(N'[PK_Pos_u_Print]')) "_s
+               u"alter table Pos_u_PrintDish add CONSTRAINT PK_Pos_u_Print PRIMARY KEY (OrderId)"_s;
+    }
+
+private:
+    static QString columnLine(const Column& c)
+    {
+        const QString null = c.notNull ? u"NOT NULL"_s : u"NULL"_s;
+        if (name(c) == u"OrderId"_s || (name(c) == u"PrintId"_s && type(c) == u"int"_s))
+            return u" [%1] [int] IDENTITY (1, 1) NOT NULL , "_s.arg(name(c));
+        if (c.width > 0)
+            return u" [%1] [%2] (%3) COLLATE Chinese_PRC_CI_AS %4 ,"_s.arg(name(c), type(c))
+                .arg(c.width)
+                .arg(null);
+        return u" [%1] [%2] %3 ,"_s.arg(name(c), type(c), null);
+    }
+};
+
+// SQLite: auto-increment needs INTEGER PRIMARY KEY, so the header's key is OrderId and
+// PrintId is unique; text compares without regard to case, as Chinese_PRC_CI_AS does.
+class SqliteDialect final : public SqlDialect {
+public:
+    QString createPrintDishTable() const override
+    {
+        QStringList lines;
+        for (const Column& c : kHeaderColumns) {
+            if (name(c) == u"OrderId"_s)
+                lines << u"  OrderId INTEGER PRIMARY KEY AUTOINCREMENT"_s;
+            else if (name(c) == u"PrintId"_s)
+                lines << u"  PrintId varchar(50) COLLATE NOCASE NOT NULL UNIQUE"_s;
+            else
+                lines << columnLine(c);
+        }
+        return u"CREATE TABLE IF NOT EXISTS Pos_u_PrintDish (\n"_s + lines.join(u",\n"_s) +
+               u"\n)"_s;
+    }
+
+    QString createPrintDishChildTable() const override
+    {
+        QStringList lines;
+        for (const Column& c : kChildColumns) {
+            if (name(c) == u"PrintId"_s)
+                lines << u"  PrintId INTEGER PRIMARY KEY AUTOINCREMENT"_s;
+            else
+                lines << columnLine(c);
+        }
+        return u"CREATE TABLE IF NOT EXISTS Pos_u_PrintDishChild (\n"_s + lines.join(u",\n"_s) +
+               u"\n)"_s;
+    }
+
+    QString columnExistsQuery(const QString& table, const QString& column) const override
+    {
+        return u"select name from pragma_table_info('%1') where name = '%2' collate nocase"_s.arg(
+            table, column);
+    }
+
+    QString primaryKeyUpgrade() const override { return {}; }
+
+    QString adapt(const QString& sql) const override
+    {
+        static const QString from = u"isnull"_s;
+        QString out;
+        out.reserve(sql.size());
+        bool inLiteral = false;
+        for (qsizetype i = 0; i < sql.size(); ++i) {
+            const QChar c = sql[i];
+            if (c == u'\'') {
+                inLiteral = !inLiteral;  // '' inside a literal toggles twice: still inside
+            } else if (!inLiteral && sql.mid(i, from.size()).compare(from, Qt::CaseInsensitive) == 0 &&
+                       (i == 0 || !isWordChar(sql[i - 1]))) {
+                qsizetype next = i + from.size();
+                while (next < sql.size() && sql[next].isSpace())
+                    ++next;
+                if (next < sql.size() && sql[next] == u'(') {
+                    out += u"ifnull"_s;
+                    i += from.size() - 1;
+                    continue;
+                }
+            }
+            out += c;
+        }
+        return out;
+    }
+
+    // The printing pass and the history read a ticket's lines by ParentId.
+    QStringList queueIndexes() const override
+    {
+        return {u"CREATE INDEX IF NOT EXISTS IX_Pos_u_PrintDishChild_ParentId ON Pos_u_PrintDishChild (ParentId)"_s};
+    }
+
+private:
+    static QString columnLine(const Column& c)
+    {
+        QString line = u"  "_s + name(c) + u' ';
+        if (c.width > 0)
+            line += u"%1(%2) COLLATE NOCASE"_s.arg(type(c)).arg(c.width);
+        else if (type(c) == u"money"_s)
+            line += u"numeric"_s;
+        else
+            line += type(c);
+        return line + (c.notNull ? u" NOT NULL"_s : u" NULL"_s);
+    }
+};
+
+}  // namespace
+
+QString SqlDialect::addColumnStatement(const QString& table, const QString& column,
+                                       const QString& type) const
+{
+    return u"alter table %1 add %2 %3 null"_s.arg(table, column, type);
+}
+
+const SqlDialect& SqlDialect::sqlServer()
+{
+    static const SqlServerDialect dialect;
+    return dialect;
+}
+
+const SqlDialect& SqlDialect::sqlite()
+{
+    static const SqliteDialect dialect;
+    return dialect;
+}
+
+const SqlDialect& SqlDialect::forDatabase(const QSqlDatabase& db)
+{
+    return forDriver(db.driver());
+}
+
+const SqlDialect& SqlDialect::forDriver(const QSqlDriver* driver)
+{
+    return driver && driver->dbmsType() == QSqlDriver::SQLite ? sqlite() : sqlServer();
+}
+
+}  // namespace cookhub

@@ -1,0 +1,51 @@
+// What differs between the database engines, and nothing else.
+//
+// Statements shared by both engines are written once, in the code that runs them.
+// Only the schema statements (existence tests, CREATE, ALTER) live here: the SQL
+// Server dialect emits them exactly as installed databases have always received
+// them; the SQLite dialect builds the same tables with the same column names and
+// meaning in SQLite's own terms.
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QString>
+#include <QStringList>
+
+namespace cookhub {
+
+class SqlDialect {
+public:
+    virtual ~SqlDialect() = default;
+
+    // Guarded CREATE batches of the two queue tables; each does nothing when its table
+    // exists.
+    virtual QString createPrintDishTable() const = 0;
+    virtual QString createPrintDishChildTable() const = 0;
+
+    // Indexes the engine needs beside the keys; created with the tables, each statement
+    // guarded so that it runs again harmlessly.
+    virtual QStringList queueIndexes() const { return {}; }
+
+    // A query that returns one row when `table` has `column`.
+    virtual QString columnExistsQuery(const QString& table, const QString& column) const = 0;
+
+    QString addColumnStatement(const QString& table, const QString& column,
+                               const QString& type) const;
+
+    // The statement that gives an old header table its primary key; empty when the
+    // engine's tables always have it.
+    virtual QString primaryKeyUpgrade() const = 0;
+
+    // The shared statement in the engine's own terms: unchanged on SQL Server; on
+    // SQLite, where ISNULL is a keyword, isnull(a, b) becomes ifnull(a, b). Text inside
+    // quoted literals is never touched.
+    virtual QString adapt(const QString& sql) const { return sql; }
+
+    static const SqlDialect& sqlServer();
+    static const SqlDialect& sqlite();
+    static const SqlDialect& forDatabase(const QSqlDatabase& db);
+    static const SqlDialect& forDriver(const QSqlDriver* driver);
+};
+
+}  // namespace cookhub

@@ -1,0 +1,53 @@
+// Cookhub, the kitchen print service: one copy per user, started on the connection
+// settings beside the executable, running from the tray with its window hidden.
+
+#include "platform/app_paths.h"
+#include "platform/message_box.h"
+#include "platform/single_instance.h"
+#include "tfmain.h"
+#include "utility.h"
+
+#include <QApplication>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The print worker and the status monitor are built in their own work; until they
+// exist a Start only switches the service state.
+class ServiceThreadsPending final : public cookhub::ServiceThreads {
+public:
+    void startWorker(const cookhub::RunToken&) override {}
+    void startMonitor(const cookhub::RunToken&) override {}
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(u"Cookhub"_s);
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    cookhub::SingleInstanceLock instance(u"Cookhub.exe"_s);
+    if (!instance.acquire()) {
+        cookhub::MessageBox::information(nullptr, u"提示"_s, u"打印服务已经开始！"_s);
+        return 0;
+    }
+
+    cookhub::ServiceState state;
+    state.appDir = cookhub::applicationFolder();
+    state.connectionIni = cookhub::chooseConnectionIni(state.appDir);
+
+    cookhub::SystemClock clock;
+    ServiceThreadsPending threads;
+    cookhub::TFMain window(state, clock, threads);
+    QObject::connect(&window, &cookhub::TFMain::exitRequested, &app, &QApplication::quit);
+
+    window.btnBeginClick();
+    // The window stays hidden, but its show handling (the queue schema, the counts)
+    // runs once when the loop starts.
+    QTimer::singleShot(0, &window, &cookhub::TFMain::FormShow);
+    return app.exec();
+}

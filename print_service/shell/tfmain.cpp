@@ -1,0 +1,486 @@
+#include "tfmain.h"
+
+#include "engine/queue_schema.h"
+#include "engine/sql_run.h"
+#include "icons.h"
+#include "platform/database.h"
+#include "platform/ini_file.h"
+#include "platform/message_box.h"
+#include "platform/sql_dialect.h"
+#include "utility.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QSqlQuery>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWindow>
+
+using namespace Qt::StringLiterals;
+
+namespace cookhub {
+
+namespace {
+
+const QString kCaption = u"后台打印设置"_s;
+const QString kWarning = u"警告"_s;
+const QString kPrompt = u"提示"_s;
+
+// The 38-pixel strip that replaces the system title bar: dragging it moves the window.
+class TitleStrip : public QWidget {
+public:
+    explicit TitleStrip(QWidget* parent) : QWidget(parent) { setFixedHeight(38); }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        QLinearGradient gradient(0, 0, width(), 0);
+        gradient.setColorAt(0, QColor(0x1f, 0x4e, 0x8c));
+        gradient.setColorAt(1, QColor(0x2f, 0x74, 0xc0));
+        p.fillRect(rect(), gradient);
+    }
+
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        if (event->button() == Qt::LeftButton && window()->windowHandle())
+            window()->windowHandle()->startSystemMove();
+    }
+};
+
+// Counts the rows `select` returns; the select itself is kept as the counts have
+// always been defined, the database counts instead of sending every row.
+int countRows(QSqlQuery& query, const QString& select)
+{
+    runSql(query, u"select count(*) from ("_s + select + u") counted"_s);
+    const int count = query.next() ? query.value(0).toInt() : 0;
+    query.finish();
+    return count;
+}
+
+// GetSpecStrCount: occurrences of `sub` in `text`, each search one character after the
+// start of the previous match.
+int countOccurrences(const QString& sub, const QString& text)
+{
+    int count = 0;
+    for (qsizetype at = text.indexOf(sub); at >= 0; at = text.indexOf(sub, at + 1))
+        ++count;
+    return count;
+}
+
+QString countsText(int printed, int unprinted)
+{
+    return u" 已打印：%1;未打印：%2 "_s.arg(printed).arg(unprinted);
+}
+
+}  // namespace
+
+TFMain::TFMain(ServiceState& state, Clock& clock, ServiceThreads& threads, QWidget* parent)
+    : QWidget(parent), state_(state), clock_(clock), threads_(threads)
+{
+    buildWindow();
+    FormCreate();
+}
+
+TFMain::~TFMain()
+{
+    // FormDestroy: close the three connections; nothing here may throw.
+    for (const QString& name : {kMainConnection, kMonitorConnection, kWindowConnection})
+        closeConnection(name);
+}
+
+void TFMain::buildWindow()
+{
+    setObjectName(u"FMain"_s);
+    setWindowTitle(kCaption);
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setFixedSize(812, 544);
+    setWindowIcon(icons::tray(true));
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(0xf3, 0xf6, 0xfa));
+    setPalette(pal);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    auto* title = new TitleStrip(this);
+    auto* titleLayout = new QHBoxLayout(title);
+    titleLayout->setContentsMargins(12, 0, 6, 0);
+    auto* titleIcon = new QLabel(title);
+    titleIcon->setPixmap(icons::tray(true).pixmap(22, 22));
+    auto* titleLabel = new QLabel(u"后台打印"_s, title);
+    titleLabel->setStyleSheet(u"color: white; font-weight: bold; font-size: 15px;"_s);
+    auto* closePicture = new QToolButton(title);
+    closePicture->setObjectName(u"imgClose"_s);
+    closePicture->setIcon(icons::close());
+    closePicture->setIconSize(QSize(18, 18));
+    closePicture->setAutoRaise(true);
+    closePicture->setToolTip(u"隐藏"_s);
+    closePicture->setStyleSheet(
+        u"QToolButton { border: none; padding: 4px; } QToolButton:hover { background: #d9534f; }"_s);
+    connect(closePicture, &QToolButton::clicked, this, &TFMain::btn6Click);
+    titleLayout->addWidget(titleIcon);
+    titleLayout->addWidget(titleLabel);
+    titleLayout->addStretch();
+    titleLayout->addWidget(closePicture);
+    layout->addWidget(title);
+
+    auto* toolBar = new QWidget(this);
+    toolBar->setObjectName(u"ToolBar1"_s);
+    toolBar->setStyleSheet(
+        u"#ToolBar1 { background: white; border-bottom: 1px solid #d5dbe3; }"
+        u"QToolButton { border: 1px solid transparent; border-radius: 6px; padding: 4px;"
+        u" font-size: 13px; color: #1d2733; min-width: 76px; }"
+        u"QToolButton:hover { background: #e8f0fb; border-color: #b9cfee; }"
+        u"QToolButton:disabled { color: #9aa3ad; }"_s);
+    auto* toolLayout = new QHBoxLayout(toolBar);
+    toolLayout->setContentsMargins(8, 6, 8, 6);
+    toolLayout->setSpacing(4);
+    auto addTool = [&](QToolButton*& button, const char* name, const QString& caption,
+                       icons::Tool glyph) {
+        button = new QToolButton(toolBar);
+        button->setObjectName(QLatin1String(name));
+        button->setText(caption);
+        button->setIcon(icons::tool(glyph));
+        button->setIconSize(QSize(48, 48));
+        button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        toolLayout->addWidget(button);
+    };
+    addTool(btnEnd, "btnEnd", u"停止"_s, icons::Tool::Stop);
+    addTool(btnBegin, "btnBegin", u"启动"_s, icons::Tool::Start);
+    addTool(btn2, "btn2", u"格式设置"_s, icons::Tool::Format);
+    addTool(btn_Test, "btn_Test", u"参数设置"_s, icons::Tool::Parameters);
+    addTool(btn4, "btn4", u"查询详情"_s, icons::Tool::History);
+    addTool(btn6, "btn6", u"隐藏"_s, icons::Tool::Hide);
+    addTool(btn7, "btn7", u"连接设置"_s, icons::Tool::Connection);
+    addTool(btn_Exit, "btn_Exit", u"退出"_s, icons::Tool::Exit);
+    toolLayout->addStretch();
+    layout->addWidget(toolBar);
+
+    connect(btnEnd, &QToolButton::clicked, this, &TFMain::btnEndClick);
+    connect(btnBegin, &QToolButton::clicked, this, &TFMain::btnBeginClick);
+    connect(btn6, &QToolButton::clicked, this, &TFMain::btn6Click);
+    connect(btn_Exit, &QToolButton::clicked, this, &TFMain::btn_ExitClick);
+    // The settings and history windows arrive with their own work; until then their
+    // buttons are shown but cannot be pressed.
+    for (QToolButton* button : {btn2, btn_Test, btn4, btn7})
+        button->setEnabled(false);
+
+    auto* body = new QWidget(this);
+    auto* bodyLayout = new QVBoxLayout(body);
+    bodyLayout->setContentsMargins(12, 10, 12, 10);
+    auto* group = new QGroupBox(u"打印机状态"_s, body);
+    group->setObjectName(u"grp1"_s);
+    group->setStyleSheet(
+        u"QGroupBox { font-size: 14px; font-weight: bold; color: #1f4e8c; border: 1px solid #c8d3e0;"
+        u" border-radius: 6px; margin-top: 12px; background: white; }"
+        u"QGroupBox::title { subcontrol-origin: margin; left: 12px; padding: 0 4px; }"_s);
+    auto* groupLayout = new QVBoxLayout(group);
+    groupLayout->setContentsMargins(10, 18, 10, 10);
+    panelBar_ = new QWidget(group);
+    panelBar_->setObjectName(u"PrinterPanel"_s);
+    auto* panelLayout = new QHBoxLayout(panelBar_);
+    panelLayout->setContentsMargins(0, 0, 0, 0);
+    panelLayout->setSpacing(6);
+    for (size_t i = 0; i < panelButtons_.size(); ++i) {
+        auto* button = new QToolButton(panelBar_);
+        button->setObjectName(u"panelButton%1"_s.arg(i));
+        button->setIconSize(QSize(48, 48));
+        button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        button->setMinimumWidth(70);
+        button->setAutoRaise(true);
+        button->hide();
+        panelLayout->addWidget(button);
+        panelButtons_[i] = button;
+    }
+    panelLayout->addStretch();
+    groupLayout->addWidget(panelBar_);
+    groupLayout->addStretch();
+    bodyLayout->addWidget(group);
+    layout->addWidget(body, 1);
+
+    auto* statusBar = new QWidget(this);
+    statusBar->setObjectName(u"StatusBar1"_s);
+    statusBar->setStyleSheet(u"#StatusBar1 { background: #e9eef5; border-top: 1px solid #d5dbe3; }"_s);
+    auto* statusLayout = new QHBoxLayout(statusBar);
+    statusLayout->setContentsMargins(10, 4, 10, 4);
+    statusPanel_ = new QLabel(statusBar);
+    statusPanel_->setObjectName(u"StatusPanel"_s);
+    statusPanel_->setFixedWidth(300);
+    QFont statusFont = statusPanel_->font();
+    statusFont.setBold(true);
+    statusFont.setPixelSize(24);
+    statusPanel_->setFont(statusFont);
+    statusPanel_->setStyleSheet(u"color: #1d2733;"_s);
+    statusLayout->addWidget(statusPanel_);
+    statusLayout->addStretch();
+    for (bool fault : {false, true}) {
+        auto* picture = new QLabel(statusBar);
+        picture->setPixmap(icons::printerState(fault).pixmap(22, 22));
+        auto* label = new QLabel(fault ? u"打印异常"_s : u"打印正常"_s, statusBar);
+        statusLayout->addWidget(picture);
+        statusLayout->addWidget(label);
+        statusLayout->addSpacing(10);
+    }
+    layout->addWidget(statusBar);
+
+    trayMenu_ = new QMenu(this);
+    const std::pair<QString, void (TFMain::*)()> entries[] = {
+        {u"显示"_s, &TFMain::showFromTray}, {u"隐藏"_s, &TFMain::btn6Click},
+        {u"启动"_s, &TFMain::btnBeginClick}, {u"停止"_s, &TFMain::btnEndClick},
+        {u"退出"_s, &TFMain::btn_ExitClick}};
+    int n = 1;
+    for (const auto& [text, slot] : entries) {
+        QAction* action = trayMenu_->addAction(text);
+        action->setObjectName(u"N%1"_s.arg(n++));
+        connect(action, &QAction::triggered, this, slot);
+    }
+
+    tray_ = new QSystemTrayIcon(this);
+    connect(tray_, &QSystemTrayIcon::activated, this, &TFMain::trayActivated);
+
+    tmr1 = new QTimer(this);
+    tmr1->setInterval(3000);
+    connect(tmr1, &QTimer::timeout, this, &TFMain::tmr1Timer);
+
+    // Designed state before FormCreate: the service looks running.
+    setRunningButtons(true);
+}
+
+void TFMain::FormCreate()
+{
+    tray_->setIcon(icons::tray(true));
+    tray_->setToolTip(kCaption);
+    tray_->show();
+
+    state_.lastUnprintedCount = 0;
+    state_.beginRun();
+
+    const BranchDbSettings settings =
+        BranchDbSettings::read(state_.appDir + state_.connectionIni);
+    emptyPanel();
+    panelBar_->hide();
+    try {
+        if (!ConnectDatabase(clock_, settings.connectionString(), state_.appDir)) {
+            MessageBox::warning(this, kWarning, u"连接不上数据库！请关闭软件并重启软件后再启动"_s);
+            if (btnEnd->isEnabled())
+                btnEndClick();
+            // The connection dialog opens here once it exists.
+        }
+    } catch (const std::exception&) {
+        // Errors of the start-up steps are swallowed; the service then shows stopped.
+    }
+    tmr1->start();
+}
+
+void TFMain::setRunningButtons(bool running)
+{
+    btnBegin->setEnabled(!running);
+    btnEnd->setEnabled(running);
+}
+
+bool TFMain::isServiceRunning() const
+{
+    return btnEnd->isEnabled();
+}
+
+QString TFMain::statusPanelText() const
+{
+    return statusPanel_->text();
+}
+
+void TFMain::emptyPanel()
+{
+    for (QToolButton* button : panelButtons_) {
+        button->setText(QString());
+        button->hide();
+    }
+}
+
+void TFMain::btnBeginClick()
+{
+    try {
+        emptyPanel();
+        state_.printList.clearNames();
+        state_.printList.clear();
+        if (!isConnectionOpen(kMainConnection)) {
+            if (isVisible())
+                MessageBox::warning(this, kWarning, u"连接不上数据库！"_s);
+            return;
+        }
+        clock_.sleep(3000);
+        state_.reportsDir = resolveReportsDir(
+            state_.appDir,
+            ReadIniString(state_.appDir + state_.connectionIni, u"Rmf"_s, u"Directory"_s));
+    } catch (const std::exception&) {
+        // swallowed: the buttons and threads below still follow
+    }
+    try {
+        setRunningButtons(true);
+        tray_->setIcon(icons::tray(true));
+        tray_->setToolTip(kCaption);
+    } catch (const std::exception&) {
+    }
+    try {
+        const RunToken token = state_.beginRun();
+        // A new worker gets the full two minutes before the watchdog judges it, so a
+        // slow first cycle does not start a storm of restarts.
+        state_.beat(clock_.now());
+        threads_.startWorker(token);
+        threads_.startMonitor(token);
+    } catch (const std::exception&) {
+        // The buttons already show Running: the watchdog presses Start again later.
+    }
+}
+
+void TFMain::btnEndClick()
+{
+    state_.stop();
+    setRunningButtons(false);
+    tray_->setIcon(icons::tray(false));
+    tray_->setToolTip(kCaption);
+    state_.printList.clearNames();
+    clock_.sleep(3000);
+}
+
+void TFMain::btn_ExitClick()
+{
+    if (!MessageBox::question(this, kPrompt,
+                              u"退出厨打监控会导致前台的点菜单不能打印，确定退出吗？"_s))
+        return;
+    tray_->hide();
+    if (btnEnd->isEnabled())
+        btnEndClick();
+    Q_EMIT exitRequested();
+}
+
+void TFMain::btn6Click()
+{
+    hide();
+}
+
+bool TFMain::stopForSettings(bool ask)
+{
+    if (!btnEnd->isEnabled())
+        return true;
+    if (ask && !MessageBox::question(
+                   this, kPrompt,
+                   u"厨打已经启动，必须停止服务后才能进行设置，确定停止服务设置吗？"_s))
+        return false;
+    btnEndClick();
+    return true;
+}
+
+void TFMain::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TFMain::FormShow()
+{
+    if (!isConnectionOpen(kMainConnection))
+        return;
+    try {
+        UpdateSql(false);
+        GetPrintInfo();
+    } catch (const std::exception& error) {
+        MessageBox::warning(this, kWarning, QString::fromStdString(error.what()));
+    }
+}
+
+void TFMain::UpdateSql(bool force)
+{
+    const QSqlDatabase db = QSqlDatabase::database(kMainConnection, false);
+    QueueSchema(db, SqlDialect::forDatabase(db)).update(force, FileVersionText());
+}
+
+void TFMain::GetPrintInfo()
+{
+    QSqlQuery window(QSqlDatabase::database(kWindowConnection, false));
+    runSql(window, u"select max(dt_end) as endTime from pos_u_day_sumup"_s);
+    if (window.next()) {
+        const QDateTime end = dateTimeFromSql(window.value(u"endTime"_s));
+        state_.setBusinessDayStart(formatDateTime(end.isValid() ? end : zeroDateTime()));
+    }
+    window.finish();
+
+    QSqlQuery monitor(QSqlDatabase::database(kMonitorConnection, false));
+    const QString s = state_.businessDayStart();
+    const QString t = formatDateTime(clock_.now());
+    const QString range = u" and  (dTime>= '"_s + s + u"' and dTime<='"_s + t + u"' )"_s;
+    const int printed =
+        countRows(monitor, u"select * from Pos_u_PrintDish where IsPrint ='Y'"_s + range);
+    const int waiting =
+        countRows(monitor, u"select * from Pos_u_PrintDish where IsPrint <>'Y'"_s + range);
+    const int dishes = countRows(
+        monitor, u"select * from pos_u_orderdish where ch_printflag <>'Y' and  (dt_dis_operdate>= '"_s +
+                     s + u"' and dt_dis_operdate<='"_s + t + u"' )"_s);
+    statusPanel_->setText(countsText(printed, waiting + dishes));
+}
+
+void TFMain::tmr1Timer()
+{
+    try {
+        statusPanel_->setText(state_.statusText());
+        panelBar_->show();
+        const std::vector<TPrintList> entries = state_.printList.snapshot();
+        QSqlQuery query(QSqlDatabase::database(kWindowConnection, false));
+        for (size_t i = 0; i < entries.size() && i < panelButtons_.size(); ++i) {
+            const TPrintList& entry = entries[i];
+            QString escaped = entry.PrinterName;
+            escaped.replace(u'\'', u"''"_s);
+            runSql(query, u"Select vch_printerip from pos_bt_dish_cookprint where vch_printer1 = '%1' "_s
+                              .arg(escaped));
+            const QString ip = query.next() ? query.value(0).toString() : QString();
+            query.finish();
+            QToolButton* button = panelButtons_[i];
+            button->setVisible(countOccurrences(u"."_s, ip) >= 3);
+            button->setIcon(icons::printerState(entry.Fault == 1));
+            button->setToolTip(entry.PrinterName);
+            button->setText(entry.BackupName.isEmpty() ? entry.PrinterName
+                                                       : u'(' + entry.BackupName + u')');
+            button->setEnabled(true);
+        }
+    } catch (const std::exception&) {
+        // A failed refresh waits for the next tick.
+    }
+
+    // Watchdog: a running service whose worker has not beaten for two minutes.
+    const QDateTime heartbeat = state_.heartbeat();
+    const bool stale = heartbeat.isNull() || clock_.now().addSecs(-120) > heartbeat;
+    if (stale && !btnBegin->isEnabled())
+        btnBeginClick();
+}
+
+void TFMain::showFromTray()
+{
+    show();
+    raise();
+    activateWindow();
+}
+
+void TFMain::trayActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason == QSystemTrayIcon::Trigger) {
+        showFromTray();
+    } else if (reason == QSystemTrayIcon::Context) {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        const int bottom = screen ? screen->geometry().height() - 10 : QCursor::pos().y();
+        trayMenu_->adjustSize();
+        trayMenu_->exec(QPoint(QCursor::pos().x(), bottom - trayMenu_->height()));
+    }
+}
+
+}  // namespace cookhub

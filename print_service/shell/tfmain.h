@@ -1,0 +1,92 @@
+// The main window of the print service, its tray icon and the service states.
+//
+// Start, Stop and Exit move the service between Running and Stopped; the 3000 ms timer
+// repaints the printer panel and restarts a stalled worker (watchdog). The window is
+// thin: the run flag, heartbeat and printer list live in ServiceState, the threads
+// behind ServiceThreads, time behind Clock.
+#pragma once
+
+#include "engine/service_state.h"
+#include "platform/clock.h"
+#include "service_threads.h"
+
+#include <QSystemTrayIcon>
+#include <QWidget>
+
+#include <array>
+
+class QLabel;
+class QMenu;
+class QTimer;
+class QToolButton;
+
+namespace cookhub {
+
+class TFMain : public QWidget {
+    Q_OBJECT
+
+public:
+    // Runs FormCreate: tray icon, connection settings, the three connections.
+    TFMain(ServiceState& state, Clock& clock, ServiceThreads& threads, QWidget* parent = nullptr);
+    ~TFMain() override;  // FormDestroy
+
+    void btnBeginClick();  // Start
+    void btnEndClick();    // Stop
+    void btn_ExitClick();  // Exit, with its question
+    void btn6Click();      // hide
+
+    // Before a settings window opens: "格式设置" and "参数设置" ask to stop a running
+    // service (`ask`), "连接设置" stops it without asking. False when the operator keeps
+    // the service running, and then nothing opens.
+    bool stopForSettings(bool ask);
+
+    // Runs once at start-up although the window stays hidden, and whenever it is shown.
+    void FormShow();
+    void UpdateSql(bool force);
+    void GetPrintInfo();
+
+    // The 3000 ms tick: panel refresh, then the watchdog.
+    void tmr1Timer();
+
+    // Tray icon mouse notices.
+    void trayActivated(QSystemTrayIcon::ActivationReason reason);
+    void showFromTray();
+
+    bool isServiceRunning() const;  // "停止" enabled
+    QSystemTrayIcon* trayIcon() const { return tray_; }
+    QString statusPanelText() const;
+
+Q_SIGNALS:
+    void exitRequested();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormCreate();
+    void buildWindow();
+    void emptyPanel();
+    void setRunningButtons(bool running);
+
+    ServiceState& state_;
+    Clock& clock_;
+    ServiceThreads& threads_;
+
+    QToolButton* btnEnd = nullptr;
+    QToolButton* btnBegin = nullptr;
+    QToolButton* btn2 = nullptr;
+    QToolButton* btn_Test = nullptr;
+    QToolButton* btn4 = nullptr;
+    QToolButton* btn6 = nullptr;
+    QToolButton* btn7 = nullptr;
+    QToolButton* btn_Exit = nullptr;
+
+    QWidget* panelBar_ = nullptr;
+    std::array<QToolButton*, 10> panelButtons_{};
+    QLabel* statusPanel_ = nullptr;
+    QSystemTrayIcon* tray_ = nullptr;
+    QMenu* trayMenu_ = nullptr;
+    QTimer* tmr1 = nullptr;
+};
+
+}  // namespace cookhub

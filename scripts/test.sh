@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds the test build (AddressSanitizer and
+# UndefinedBehaviorSanitizer) and runs every test.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+"$root/scripts/setup.sh"
+
+cmake -S "$root" -B "$root/build-tests" -G Ninja \
+  -DCMAKE_BUILD_TYPE=Debug -DBACKOFFICE_SANITIZE=ON -DBACKOFFICE_TESTS=ON
+ninja -C "$root/build-tests"
+
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$root/build-tests" --output-on-failure -j2 "$@"
