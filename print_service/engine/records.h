@@ -51,6 +51,9 @@ struct TDishRecord {
     std::vector<TDishList> Dishes;
     bool Taken = false;
     QString StationId;
+    // The int_flowid of every dish taken into this ticket, in order. Their marks are
+    // written together with the ticket's rows, so a failure leaves them waiting.
+    std::vector<QString> FlowIds;
 };
 
 using TArrDish = std::vector<TDishRecord>;

@@ -19,4 +19,23 @@ QByteArray encodeGbk(const QString& text)
     return encoder.isValid() ? QByteArray(encoder(text)) : text.toLatin1();
 }
 
+QString fitGbk(const QString& text, int maxBytes)
+{
+    if (encodeGbk(text).size() <= maxBytes)
+        return text;
+    QString result;
+    int used = 0;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString character = text.mid(i, length);
+        const int bytes = static_cast<int>(encodeGbk(character).size());
+        if (used + bytes > maxBytes)
+            break;
+        result += character;
+        used += bytes;
+        i += length;
+    }
+    return result;
+}
+
 }  // namespace cookhub

@@ -13,4 +13,8 @@ namespace cookhub {
 QString decodeGbk(const QByteArray& bytes);
 QByteArray encodeGbk(const QString& text);
 
+// The longest start of `text` whose GBK form has at most `maxBytes` bytes, never
+// splitting a character: what fits a varchar(maxBytes) column of a GBK database.
+QString fitGbk(const QString& text, int maxBytes);
+
 }  // namespace cookhub

@@ -1,5 +1,8 @@
 #include "sql_dialect.h"
 
+#include "queue_layout.h"
+
+#include <QDateTime>
 #include <QStringList>
 
 using namespace Qt::StringLiterals;
@@ -8,44 +11,12 @@ namespace cookhub {
 
 namespace {
 
-// One created column of a queue table: name and SQL Server type; `width` 0 for types
-// without one.
-struct Column {
-    const char16_t* name;
-    const char16_t* type;
-    int width;
-    bool notNull;
-};
-
-// The created layout of the header table, in table order (the added columns come from
-// the upgrade steps).
-constexpr Column kHeaderColumns[] = {
-    {u"PrintId", u"varchar", 50, true},      {u"OrderId", u"int", 0, true},
-    {u"RmfType", u"varchar", 256, false},    {u"PrintTime", u"datetime", 0, false},
-    {u"PrintName", u"varchar", 200, false},  {u"TableNo", u"varchar", 50, false},
-    {u"OldTableNo", u"varchar", 50, false},  {u"Title", u"varchar", 50, false},
-    {u"BillNo", u"varchar", 50, false},      {u"sPath", u"varchar", 255, false},
-    {u"dTime", u"datetime", 0, false},       {u"AllMoney", u"money", 0, false},
-    {u"InMoney", u"money", 0, false},        {u"IsPrint", u"varchar", 2, false},
-    {u"vch_operator", u"varchar", 50, false}, {u"vch_Name", u"varchar", 50, false},
-    {u"BakPrinter", u"varchar", 50, false},  {u"dTimeOut", u"datetime", 0, false},
-    {u"TimeOutPrint", u"varchar", 2, false},
-};
-
-constexpr Column kChildColumns[] = {
-    {u"PrintId", u"int", 0, true},              {u"ParentId", u"varchar", 50, true},
-    {u"ch_dishno", u"varchar", 50, false},      {u"DishName", u"varchar", 200, false},
-    {u"DishUnit", u"varchar", 50, false},       {u"Nums", u"float", 0, false},
-    {u"num_price", u"float", 0, false},         {u"vch_print_memo", u"varchar", 200, false},
-    {u"vch_reason", u"varchar", 200, false},
-};
-
-QString name(const Column& c)
+QString name(const QueueColumn& c)
 {
     return QString::fromUtf16(c.name);
 }
 
-QString type(const Column& c)
+QString type(const QueueColumn& c)
 {
     return QString::fromUtf16(c.type);
 }
@@ -62,8 +33,9 @@ public:
         QStringList sql;
         sql << u" if not exists (select * from dbo.sysobjects where id = object_id(N'[Pos_u_PrintDish]') and OBJECTPROPERTY(id, N'IsUserTable') = 1)"_s
             << u" CREATE TABLE [Pos_u_PrintDish] (  "_s;
-        for (const Column& c : kHeaderColumns)
-            sql << columnLine(c);
+        for (const QueueColumn& c : kPrintDishColumns)
+            if (!c.added)
+                sql << columnLine(c);
         sql << u" CONSTRAINT [PK_Pos_u_Print] PRIMARY KEY  CLUSTERED "_s << u" ( "_s
             << u"   [PrintId] "_s << u" )  ON [PRIMARY]"_s << u" ) ON [PRIMARY] "_s;
         return sql.join(u'\n');
@@ -74,8 +46,9 @@ public:
         QStringList sql;
         sql << u" if not exists (select * from dbo.sysobjects where id = object_id(N'[Pos_u_PrintDishChild]') and OBJECTPROPERTY(id, N'IsUserTable') = 1)"_s
             << u" CREATE TABLE [Pos_u_PrintDishChild] ( "_s;
-        for (const Column& c : kChildColumns)
-            sql << columnLine(c);
+        for (const QueueColumn& c : kPrintDishChildColumns)
+            if (!c.added)
+                sql << columnLine(c);
         sql << u" CONSTRAINT [PK_Pos_U_PrintDishChild] PRIMARY KEY  CLUSTERED "_s << u" ( "_s
             << u"   [PrintId], "_s << u"   [ParentId] "_s << u" )  ON [PRIMARY] "_s
             << u" ) ON [PRIMARY] "_s;
@@ -95,7 +68,7 @@ public:
     }
 
 private:
-    static QString columnLine(const Column& c)
+    static QString columnLine(const QueueColumn& c)
     {
         const QString null = c.notNull ? u"NOT NULL"_s : u"NULL"_s;
         if (name(c) == u"OrderId"_s || (name(c) == u"PrintId"_s && type(c) == u"int"_s))
@@ -115,7 +88,9 @@ public:
     QString createPrintDishTable() const override
     {
         QStringList lines;
-        for (const Column& c : kHeaderColumns) {
+        for (const QueueColumn& c : kPrintDishColumns) {
+            if (c.added)
+                continue;
             if (name(c) == u"OrderId"_s)
                 lines << u"  OrderId INTEGER PRIMARY KEY AUTOINCREMENT"_s;
             else if (name(c) == u"PrintId"_s)
@@ -130,7 +105,9 @@ public:
     QString createPrintDishChildTable() const override
     {
         QStringList lines;
-        for (const Column& c : kChildColumns) {
+        for (const QueueColumn& c : kPrintDishChildColumns) {
+            if (c.added)
+                continue;
             if (name(c) == u"PrintId"_s)
                 lines << u"  PrintId INTEGER PRIMARY KEY AUTOINCREMENT"_s;
             else
@@ -147,6 +124,12 @@ public:
     }
 
     QString primaryKeyUpgrade() const override { return {}; }
+
+    QVariant dateTimeValue(const QDateTime& time) const override
+    {
+        return time.isValid() ? QVariant(time.toString(u"yyyy-MM-dd hh:mm:ss"_s))
+                              : QVariant(QMetaType::fromType<QString>());
+    }
 
     QString adapt(const QString& sql) const override
     {
@@ -181,7 +164,7 @@ public:
     }
 
 private:
-    static QString columnLine(const Column& c)
+    static QString columnLine(const QueueColumn& c)
     {
         QString line = u"  "_s + name(c) + u' ';
         if (c.width > 0)
@@ -200,6 +183,11 @@ QString SqlDialect::addColumnStatement(const QString& table, const QString& colu
                                        const QString& type) const
 {
     return u"alter table %1 add %2 %3 null"_s.arg(table, column, type);
+}
+
+QVariant SqlDialect::dateTimeValue(const QDateTime& time) const
+{
+    return time.isValid() ? QVariant(time) : QVariant(QMetaType::fromType<QDateTime>());
 }
 
 const SqlDialect& SqlDialect::sqlServer()

@@ -11,6 +11,7 @@
 #include <QSqlDriver>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 namespace cookhub {
 
@@ -41,6 +42,10 @@ public:
     // SQLite, where ISNULL is a keyword, isnull(a, b) becomes ifnull(a, b). Text inside
     // quoted literals is never touched.
     virtual QString adapt(const QString& sql) const { return sql; }
+
+    // A date-time as the engine stores it: SQLite keeps text "yyyy-MM-dd hh:mm:ss" so
+    // that the shared statements compare it with their quoted texts.
+    virtual QVariant dateTimeValue(const QDateTime& time) const;
 
     static const SqlDialect& sqlServer();
     static const SqlDialect& sqlite();

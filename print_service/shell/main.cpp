@@ -4,6 +4,7 @@
 #include "platform/app_paths.h"
 #include "platform/message_box.h"
 #include "platform/single_instance.h"
+#include "service_workers.h"
 #include "tfmain.h"
 #include "utility.h"
 
@@ -11,18 +12,6 @@
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// The print worker and the status monitor are built in their own work; until they
-// exist a Start only switches the service state.
-class ServiceThreadsPending final : public cookhub::ServiceThreads {
-public:
-    void startWorker(const cookhub::RunToken&) override {}
-    void startMonitor(const cookhub::RunToken&) override {}
-};
-
-}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -41,13 +30,16 @@ int main(int argc, char** argv)
     state.connectionIni = cookhub::chooseConnectionIni(state.appDir);
 
     cookhub::SystemClock clock;
-    ServiceThreadsPending threads;
+    cookhub::ServiceWorkers threads(state, clock, &app);
     cookhub::TFMain window(state, clock, threads);
+    threads.setStopAction([&window] { window.btnEndClick(); });
     QObject::connect(&window, &cookhub::TFMain::exitRequested, &app, &QApplication::quit);
 
     window.btnBeginClick();
     // The window stays hidden, but its show handling (the queue schema, the counts)
     // runs once when the loop starts.
     QTimer::singleShot(0, &window, &cookhub::TFMain::FormShow);
-    return app.exec();
+    const int result = app.exec();
+    threads.shutdown();
+    return result;
 }

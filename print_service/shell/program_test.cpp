@@ -1,7 +1,9 @@
 // The cookhub program itself, started as a user starts it: one copy runs on a home
 // with the embedded POS database, a second copy is refused.
 #include "engine/test_support/pos_database.h"
+#include "platform/ini_file.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -11,6 +13,11 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <atomic>
+#include <random>
+#include <thread>
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -102,6 +109,107 @@ TEST(CookhubProgram, RunsOnceAndRefusesASecondCopy)
         first.kill();
         first.waitForFinished();
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Order lines keep arriving while the program is killed again and again at random
+// moments; after a last, undisturbed run every line is queued exactly once per kind
+// and station, and no ticket line is left without its ticket.
+TEST(CookhubProgram, KillsAtRandomMomentsLoseAndDoubleNothing)
+{
+    cookhub::test::PosHome home(cookhub::test::PosHome::Content::Schema);
+    ASSERT_TRUE(home.exec(uR"(
+        insert into pos_sys_parameter values ('print_mode', '3', '');
+        insert into pos_bt_dish_unit values ('01', '份');
+        insert into pos_bt_table values ('T1', '一号桌', '01', 4);
+        insert into pos_bt_dish (ch_dishno, vch_dishname, ch_dish_typeno, ch_dish_seriesno, ch_dish_unitno)
+            values ('D1', '宫保鸡丁', '01', '01', '01'), ('D2', '拍黄瓜', '02', '01', '01');
+        insert into pos_bt_dish_cookprint (int_id, vch_name, cookprint_type, int_printer, vch_printer1)
+            values (1, '热菜', 1, 1, 'hot'), (2, '传菜', 3, 1, 'pass');
+        insert into pos_cp_dish_print (ch_dishno, ch_printflag, int_print_id, ch_outflag, int_outprint_id1)
+            values ('D1', 'Y', 1, 'Y', 2), ('D2', 'Y', 1, 'Y', 2);
+    )"_s));
+    QDir().mkpath(home.appDir() + u"Reports"_s);
+    cookhub::WriteIniString(home.appDir() + u"Reports/Print.ini"_s, u"PrintParam"_s,
+                            u"cd_stakeout_refresh"_s, u"1"_s);
+    QTemporaryDir runtime;
+    const QProcessEnvironment env = programEnvironment(home.appDir(), runtime.path());
+
+    std::atomic<bool> feeding{true};
+    std::atomic<int> lines{0};
+    std::thread feeder([&] {
+        sqlite3* db = nullptr;
+        sqlite3_open(QFile::encodeName(home.databaseFile()).constData(), &db);
+        sqlite3_busy_timeout(db, 5000);
+        while (feeding) {
+            const int n = lines.load();
+            const QByteArray sql =
+                u"insert into pos_u_orderdish (ch_billno, ch_tableno, ch_dishno, num_num, num_price, "
+                "vch_print_memo, dt_operdate, dt_dis_operdate, vch_operid, ch_printflag, ch_outflag1) "
+                "values ('B%1', 'T1', 'D%2', 1, 10, 'L%3', datetime('now','localtime'), "
+                "datetime('now','localtime'), '1', 'N', 'N')"_s.arg(n / 7).arg(n % 2 + 1).arg(n)
+                    .toUtf8();
+            if (sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK)
+                ++lines;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        sqlite3_close(db);
+    });
+
+    std::mt19937 random(20261211);
+    for (int round = 0; round < 8; ++round) {
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(COOKHUB_BINARY), {});
+        ASSERT_TRUE(program.waitForStarted());
+        QTest::qWait(std::uniform_int_distribution<int>(3500, 8000)(random));
+        program.kill();  // SIGKILL
+        program.waitForFinished();
+    }
+    feeding = false;
+    feeder.join();
+    ASSERT_GT(lines.load(), 200);
+
+    auto count = [&](const QString& sql) {
+        sqlite3* db = nullptr;
+        sqlite3_open(QFile::encodeName(home.databaseFile()).constData(), &db);
+        sqlite3_busy_timeout(db, 5000);
+        sqlite3_stmt* statement = nullptr;
+        int result = -1;
+        if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &statement, nullptr) == SQLITE_OK &&
+            sqlite3_step(statement) == SQLITE_ROW)
+            result = sqlite3_column_int(statement, 0);
+        sqlite3_finalize(statement);
+        sqlite3_close(db);
+        return result;
+    };
+
+    QProcess last;
+    last.setProcessEnvironment(env);
+    last.start(QStringLiteral(COOKHUB_BINARY), {});
+    ASSERT_TRUE(last.waitForStarted());
+    QTRY_COMPARE_WITH_TIMEOUT(
+        count(u"select count(*) from pos_u_orderdish where ch_printflag <> 'Y' or ch_outflag1 <> 'Y'"_s),
+        0, 90000);
+    last.terminate();
+    last.waitForFinished(10000);
+
+    const int total = lines.load();
+    // Every line once on an order ticket of station 1 and once on an output ticket of
+    // station 2, nothing more.
+    const QString perLine =
+        u"select count(*) from (select c.vch_print_memo, h.vch_Name, h.Title, count(*) as n "
+        "from Pos_u_PrintDishChild c join Pos_u_PrintDish h on h.PrintId = c.ParentId "
+        "group by c.vch_print_memo, h.vch_Name, h.Title) where n %1"_s;
+    EXPECT_EQ(count(perLine.arg(u"= 1"_s)), 2 * total);
+    EXPECT_EQ(count(perLine.arg(u"> 1"_s)), 0);
+    EXPECT_EQ(count(u"select count(*) from Pos_u_PrintDishChild c join Pos_u_PrintDish h on h.PrintId = c.ParentId where (h.vch_Name = '热菜' and h.Title = '点菜单') or (h.vch_Name = '传菜' and h.Title = '出品单')"_s),
+              2 * total);
+    EXPECT_EQ(count(u"select count(*) from Pos_u_PrintDishChild where ParentId not in (select PrintId from Pos_u_PrintDish)"_s), 0);
+    EXPECT_EQ(count(u"select count(*) from Pos_u_PrintDish where IsPrint is null or IsPrint <> 'N'"_s), 0);
 }
 
 }  // namespace

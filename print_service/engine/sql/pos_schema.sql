@@ -128,7 +128,9 @@ CREATE TABLE IF NOT EXISTS pos_u_day_sumup (
   dt_end   varchar(19) NULL
 );
 
--- Ordered dish lines.
+-- Ordered dish lines. Intake reads them without an ORDER BY; with these indexes
+-- SQLite walks them by order time, so a ticket lists its dishes in the order they
+-- were ordered (an index on ch_dishno would make it list them by dish number).
 CREATE TABLE IF NOT EXISTS pos_u_orderdish (
   int_flowid      integer PRIMARY KEY AUTOINCREMENT,
   int_id          integer NULL,
@@ -158,4 +160,3 @@ CREATE TABLE IF NOT EXISTS pos_u_orderdish (
 CREATE INDEX IF NOT EXISTS IX_pos_u_orderdish_operdate ON pos_u_orderdish (dt_operdate);
 CREATE INDEX IF NOT EXISTS IX_pos_u_orderdish_dis_operdate ON pos_u_orderdish (dt_dis_operdate);
 CREATE INDEX IF NOT EXISTS IX_pos_u_orderdish_bill ON pos_u_orderdish (ch_billno);
-CREATE INDEX IF NOT EXISTS IX_pos_u_orderdish_dish ON pos_u_orderdish (ch_dishno);

@@ -1,0 +1,87 @@
+#include "print_worker.h"
+
+#include "platform/database.h"
+#include "ticket_writer.h"
+#include "trace.h"
+
+#include <QSqlQuery>
+
+using namespace Qt::StringLiterals;
+
+namespace cookhub {
+
+TPrintThread::TPrintThread(ServiceState& state, Clock& clock, RunToken token,
+                           const QSqlDatabase& paramsDb, QString sourceConnection)
+    : state_(state),
+      clock_(clock),
+      token_(token),
+      appDir_(state.appDir),
+      sourceConnection_(std::move(sourceConnection))
+{
+    params_ = LoadParams(appDir_, paramsDb);
+    state_.setBusinessDayStart(params_.businessDayStart);
+}
+
+std::function<void(const QString&)> TPrintThread::tracer() const
+{
+    if (!params_.writeLog)
+        return {};
+    return [this](const QString& text) { WriteTrace(appDir_, clock_, text); };
+}
+
+void TPrintThread::runPass(const QSqlDatabase& db, IntakePass pass)
+{
+    arrays_.ClearTickets();
+    {
+        QSqlQuery stations(db);
+        QSqlQuery intake(db);
+        runIntake(pass, stations, intake, params_.lookBackMinutes, clock_.now(), arrays_);
+    }
+    // The two station passes re-mark their dishes after queueing; the area passes
+    // do not.
+    const bool remark = pass == IntakePass::DC || pass == IntakePass::CP;
+    TicketWriter writer(db, clock_, tracer());
+    writer.CommitTickets(passName(pass), remark, arrays_);
+}
+
+bool TPrintThread::runCycle(const QSqlDatabase& db)
+{
+    state_.beat(clock_.now());
+    if (!token_.running())
+        return false;
+    for (IntakePass pass : {IntakePass::AreaDC, IntakePass::DC, IntakePass::AreaCP, IntakePass::CP})
+        runPass(db, pass);
+    arrays_.ClearTickets();
+    clock_.sleep(params_.pauseMilliseconds);
+    PrintQueue(db);
+    return token_.running();
+}
+
+void TPrintThread::PrintQueue(const QSqlDatabase&)
+{
+    // The printing pass arrives with the report engine; until then queued tickets
+    // wait in the queue in the state "N".
+}
+
+void TPrintThread::run()
+{
+    const QString name = sourceConnection_ + u"#worker"_s + QString::number(token_.run());
+    {
+        bool failed = !openCloneConnection(sourceConnection_, name);
+        const QSqlDatabase db = QSqlDatabase::database(name, false);
+        while (!failed && token_.running()) {
+            try {
+                if (!runCycle(db))
+                    break;
+            } catch (const std::exception&) {
+                failed = true;
+            }
+        }
+        if (failed && token_.running() && stopService)
+            stopService();
+    }
+    closeConnection(name);
+    QSqlDatabase::removeDatabase(name);
+}
+
+}  // namespace cookhub

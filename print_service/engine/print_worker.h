@@ -1,0 +1,57 @@
+// The print worker: one thread that, while its run lasts, repeats the cycle of four
+// intake passes with their commits, a pause, and the printing pass.
+//
+// It is made on the main thread (the run parameters load there), then works on a
+// database connection of its own, opened on its own thread. It stops for good at the
+// first check that finds its run over (Stop, or a later Start); it never works beside
+// the worker of a later run. An error that escapes a cycle stops the service through
+// the main thread.
+#pragma once
+
+#include "engine/intake.h"
+#include "engine/run_parameters.h"
+#include "engine/service_state.h"
+#include "platform/clock.h"
+
+#include <QSqlDatabase>
+#include <QThread>
+
+#include <functional>
+
+namespace cookhub {
+
+class TPrintThread : public QThread {
+public:
+    // Runs LoadParams on the calling thread with `paramsDb`; throws SqlFailure when
+    // that fails, and then no worker exists.
+    TPrintThread(ServiceState& state, Clock& clock, RunToken token, const QSqlDatabase& paramsDb,
+                 QString sourceConnection);
+
+    const RunParameters& params() const { return params_; }
+
+    // Asks the main thread to run Stop and waits for it; set by the creator.
+    std::function<void()> stopService;
+
+    // One cycle on `db`; false when the run was found over. Errors throw.
+    bool runCycle(const QSqlDatabase& db);
+
+    // One intake pass followed by its commit.
+    void runPass(const QSqlDatabase& db, IntakePass pass);
+
+protected:
+    void run() override;  // Execute
+
+private:
+    void PrintQueue(const QSqlDatabase& db);
+    std::function<void(const QString&)> tracer() const;
+
+    ServiceState& state_;
+    Clock& clock_;
+    RunToken token_;
+    RunParameters params_;
+    QString appDir_;
+    QString sourceConnection_;
+    TicketArrays arrays_;
+};
+
+}  // namespace cookhub

@@ -1,0 +1,45 @@
+// The threads Start creates: the print worker (and, with its own work, the status
+// monitor). Owns every worker it made; a worker ends once its run is over, and the
+// finished ones are let go at the next Start.
+#pragma once
+
+#include "service_threads.h"
+#include "engine/print_worker.h"
+
+#include <QObject>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace cookhub {
+
+class ServiceWorkers final : public ServiceThreads {
+public:
+    // `mainContext` lives on the main thread; `stopAction` is the Stop command the
+    // worker asks for when a cycle fails.
+    ServiceWorkers(ServiceState& state, Clock& clock, QObject* mainContext);
+    ~ServiceWorkers() override;
+
+    void setStopAction(std::function<void()> stopAction) { stopAction_ = std::move(stopAction); }
+
+    void startWorker(const RunToken& token) override;
+    void startMonitor(const RunToken& token) override;
+
+    // Ends the run and waits for the workers; a worker stuck in a database call is
+    // left to the end of the process.
+    void shutdown();
+
+    size_t liveWorkers() const;
+
+private:
+    ServiceState& state_;
+    Clock& clock_;
+    QObject* mainContext_;
+    std::function<void()> stopAction_;
+    std::atomic<bool> abandon_{false};
+    std::vector<std::unique_ptr<TPrintThread>> workers_;
+};
+
+}  // namespace cookhub
