@@ -9,7 +9,6 @@
 #include "utility.h"
 
 #include <QApplication>
-#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -35,10 +34,12 @@ int main(int argc, char** argv)
     threads.setStopAction([&window] { window.btnEndClick(); });
     QObject::connect(&window, &cookhub::TFMain::exitRequested, &app, &QApplication::quit);
 
+    // The window stays hidden, but its show handling runs once: before the first
+    // Start, so the queue schema is complete before any worker reads the station
+    // table (an upgrade that adds a column under a running "select *" crashes the
+    // SQLite driver).
+    window.FormShow();
     window.btnBeginClick();
-    // The window stays hidden, but its show handling (the queue schema, the counts)
-    // runs once when the loop starts.
-    QTimer::singleShot(0, &window, &cookhub::TFMain::FormShow);
     const int result = app.exec();
     threads.shutdown();
     return result;

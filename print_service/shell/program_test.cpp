@@ -77,6 +77,23 @@ bool queueExists(const QString& databaseFile)
     return exists;
 }
 
+int queuedTickets(const QString& databaseFile)
+{
+    const QString name = u"program_test_count"_s;
+    int count = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
+        db.setDatabaseName(databaseFile);
+        if (db.open()) {
+            QSqlQuery q(u"select count(*) from Pos_u_PrintDish where IsPrint = 'N'"_s, db);
+            count = q.next() ? q.value(0).toInt() : -1;
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return count;
+}
+
 TEST(CookhubProgram, RunsOnceAndRefusesASecondCopy)
 {
     cookhub::test::PosHome home;
@@ -103,6 +120,9 @@ TEST(CookhubProgram, RunsOnceAndRefusesASecondCopy)
     EXPECT_TRUE(QString::fromUtf8(second.readAllStandardError())
                     .contains(u"message: 提示: 打印服务已经开始！"_s));
     EXPECT_EQ(first.state(), QProcess::Running) << "the first copy keeps running";
+    // Its worker has taken the seed's orders into the queue in the meantime.
+    QTRY_VERIFY_WITH_TIMEOUT(queuedTickets(home.databaseFile()) > 0, 30000);
+    EXPECT_EQ(first.state(), QProcess::Running);
 
     first.terminate();
     if (!first.waitForFinished(10000)) {
@@ -194,6 +214,7 @@ TEST(CookhubProgram, KillsAtRandomMomentsLoseAndDoubleNothing)
     QTRY_COMPARE_WITH_TIMEOUT(
         count(u"select count(*) from pos_u_orderdish where ch_printflag <> 'Y' or ch_outflag1 <> 'Y'"_s),
         0, 90000);
+    EXPECT_EQ(last.state(), QProcess::Running) << "the undisturbed run must not crash";
     last.terminate();
     last.waitForFinished(10000);
 
