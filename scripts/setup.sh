@@ -9,9 +9,10 @@ packages=(
   unixodbc-dev tdsodbc
   libsqlite3-dev sqlite3
   libcups2-dev cups-daemon cups-client
-  fonts-wqy-microhei
+  fonts-wqy-microhei poppler-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  python3
 )
 
 missing=()
