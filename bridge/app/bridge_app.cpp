@@ -1,0 +1,56 @@
+// Start-up of the bridge.
+#include "app/bridge_app.h"
+
+#include "app/main_dialog.h"
+#include "logs/program_log.h"
+#include "platform/single_instance.h"
+
+#include <QApplication>
+
+#include <string>
+
+namespace padlink {
+
+namespace {
+// 错误的命令行参数: written at every start, whatever the command line holds.
+constexpr const char* kStartEntry = "\xb4\xed\xce\xf3\xb5\xc4\xc3\xfc\xc1\xee\xd0\xd0\xb2\xce\xca\xfd";
+}
+
+int runBridge(int argc, char** argv) {
+    setLogFile("debug.log");
+    logEntry("warn0", "%s", kStartEntry);
+
+    // The front end hands over its title as the whole command line.
+    std::string commandLine;
+    for (int a = 1; a < argc; ++a) {
+        if (a > 1) {
+            commandLine += ' ';
+        }
+        commandLine += argv[a];
+    }
+    if (commandLine.empty()) {
+        return 0;
+    }
+    const auto notifyWindow = findWindow(commandLine);
+
+    InstanceLock instance;
+    if (!instance.acquire("Padlink.exe")) {
+        return 0;
+    }
+
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    UnansweredRequests requests;
+    UnservedDownloads downloads;
+    MainDialog dialog(BridgeSetup{globalLinkState(), std::filesystem::current_path(), notifyWindow,
+                                  "Padlink", &requests, &downloads});
+    if (!dialog.ended()) {
+        dialog.show();
+        app.exec();
+    }
+    dialog.shutDown();
+    return 0;
+}
+
+}  // namespace padlink

@@ -1,0 +1,261 @@
+// The main dialog.
+#include "app/main_dialog.h"
+
+#include "app/gbk_text.h"
+#include "app/line_watch.h"
+#include "app/message_box.h"
+#include "app/pages.h"
+#include "app/ui_invoker.h"
+#include "config/bridge_config.h"
+#include "logs/program_log.h"
+#include "logs/station_display.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFont>
+#include <QMenu>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace padlink {
+
+namespace {
+
+constexpr int kLineWatchPeriodMs = 10 * 1000;
+constexpr int kScreenshotPeriodMs = 2000;
+
+QIcon programIcon() {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(QColor(0x1f, 0x4e, 0x8c));
+    QPainter painter(&pixmap);
+    painter.setPen(Qt::white);
+    QFont font = painter.font();
+    font.setBold(true);
+    font.setPixelSize(22);
+    painter.setFont(font);
+    painter.drawText(pixmap.rect(), Qt::AlignCenter, QStringLiteral("P"));
+    return QIcon(pixmap);
+}
+
+QString captionOf(const Message& message) {
+    return message.caption.empty() ? kDefaultCaption : fromGbk(message.caption);
+}
+
+}  // namespace
+
+// How the poll threads reach this dialog: every call waits until the
+// user-interface thread has taken it, as SendMessage did.
+class MainDialog::WindowHost final : public PollHost {
+public:
+    explicit WindowHost(MainDialog& dialog) : dialog_(dialog) {}
+
+    void postDisplayLine(std::string_view text) override {
+        dialog_.invoker_->invoke([&] {
+            if (dialog_.monitor_ != nullptr) {
+                dialog_.monitor_->appendLine(
+                    QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+            }
+        });
+    }
+    void showMessage(std::string_view text) override {
+        dialog_.invoker_->invoke(
+            [&] { showMessageBox(&dialog_, kDefaultCaption, fromGbk(text)); });
+    }
+
+private:
+    MainDialog& dialog_;
+};
+
+MainDialog::MainDialog(BridgeSetup setup, QWidget* parent)
+    : QDialog(parent), setup_(std::move(setup)), invoker_(new UiInvoker(this)) {
+    setWindowTitle(QStringLiteral("Padlink"));
+    setWindowIcon(programIcon());
+    host_ = std::make_unique<WindowHost>(*this);
+
+    // The window exists before its pages, so notices can reach it from here on.
+    server_ = std::make_unique<WindowServer>(setup_.ownTitle, [this](const WindowMessage& message) {
+        invoker_->invoke([&] { handleNotice(message); });
+        return 0u;
+    });
+
+    tabs_ = new QTabWidget(this);
+    monitor_ = new MonitorPage(
+        [this] { return toggleStationDisplay(setup_.state.stationDisplay, selectedStation_); });
+    tabs_->addTab(monitor_, QStringLiteral("系统监控"));
+    download_ = new DownloadPage;
+    download_->setPortChosen([this](int index) { choosePort(index); });
+    tabs_->addTab(download_, QStringLiteral("下载"));
+    setUpStations();
+    about_ = new AboutPage;
+    tabs_->addTab(about_, QStringLiteral("关于"));
+    tabs_->setCurrentIndex(0);
+
+    auto* quit = new QPushButton(QStringLiteral("退出"), this);
+    quit->setAutoDefault(false);
+    connect(quit, &QPushButton::clicked, this, [this] { hideToTray(); });
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tabs_);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(quit);
+    layout->addLayout(buttons);
+    resize(640, 480);
+
+    // There is no system menu to extend here; the about box hangs off the
+    // dialog's context menu instead.
+    auto* aboutAction = new QAction(QStringLiteral("关于 Padlink(&A)..."), this);
+    connect(aboutAction, &QAction::triggered, this, [this] { AboutDialog(this).exec(); });
+    addAction(aboutAction);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    lineWatch_ = std::make_unique<LineWatch>(LineWatch::lastPortDsr,
+                                             [this](std::uint32_t dwData, std::string_view text) {
+                                                 if (setup_.notifyWindow) {
+                                                     sendCopyData(*setup_.notifyWindow, dwData, text);
+                                                 }
+                                             });
+    if (findWindow(setup_.ownTitle)) {
+        lineTimer_ = new QTimer(this);
+        connect(lineTimer_, &QTimer::timeout, this, [this] { watchLine(); });
+        lineTimer_->start(kLineWatchPeriodMs);
+    } else {
+        showMessageBox(this, kDefaultCaption, QStringLiteral("Padlink 窗口不存在，无法打开timer！"));
+    }
+
+    if (const char* shot = std::getenv("PADLINK_SCREENSHOT"); shot != nullptr && *shot != '\0') {
+        const std::string target(shot);
+        auto* timer = new QTimer(this);
+        connect(timer, &QTimer::timeout, this, [this, target] {
+            const std::string partial = target + ".part";
+            if (grab().save(QString::fromStdString(partial), "PNG")) {
+                std::rename(partial.c_str(), target.c_str());
+            }
+        });
+        timer->start(kScreenshotPeriodMs);
+    }
+}
+
+MainDialog::~MainDialog() { shutDown(); }
+
+void MainDialog::setUpStations() {
+    const std::filesystem::path folder = txtFolder(setup_.workFolder);
+    const TimingResult timing = loadTiming(folder);
+    for (const Message& message : timing.messages) {
+        showMessageBox(this, captionOf(message), fromGbk(message.text));
+    }
+    trafficLogEnabled.store(timing.timing.trafficLogEnabled);
+
+    const StationsResult stations = loadStations(folder);
+    download_->setPorts(stations.portNames);
+    if (stations.result <= 0) {
+        const Message message = stations.message.value_or(Message{});
+        showMessageBox(this, captionOf(message), fromGbk(message.text));
+        return;
+    }
+    stationCount_ = std::min(stations.result, static_cast<int>(kMaxStations));
+    const auto counts = buildHandheldTable(stations.stations, stationCount_, setup_.state.table);
+    for (int k = 0; k < stationCount_; ++k) {
+        const StationConfig& station = stations.stations[static_cast<std::size_t>(k)];
+        const auto& all = station.handheldAddresses;
+        const std::size_t shown = std::min<std::size_t>(counts[static_cast<std::size_t>(k)], all.size());
+        stationHandhelds_.emplace_back(station.portName,
+                                       std::vector<std::string>(all.begin(), all.begin() + static_cast<long>(shown)));
+    }
+    download_->portBox()->setCurrentIndex(0);
+    choosePort(0);
+
+    services_ = std::make_unique<PollServices>(
+        PollServices{setup_.state, host_.get(), setup_.requests, setup_.downloads, {}});
+    if (timing.timing.trafficLogEnabled) {
+        services_->traffic = [](std::string_view text) { appendTrafficLog(text); };
+    }
+    for (int k = 0; k < stationCount_; ++k) {
+        auto params = std::make_unique<PollThreadParams>(
+            pollThreadParams(stations.stations[static_cast<std::size_t>(k)], k,
+                             counts[static_cast<std::size_t>(k)], timing.timing, folder));
+        threads_.emplace_back([services = services_.get(), p = std::move(params)]() mutable {
+            runPollThread(std::move(p), *services);
+        });
+    }
+}
+
+void MainDialog::choosePort(int index) {
+    if (index < 0 || index >= static_cast<int>(stationHandhelds_.size())) {
+        return;
+    }
+    selectedStation_ = index;
+    for (std::size_t k = 0; k < kMaxStations; ++k) {
+        setup_.state.stationSelected[k].store(static_cast<int>(k) == index ? 1 : 0);
+    }
+    chooseDisplayedStation(setup_.state.stationDisplay, index);
+    const auto& [port, addresses] = stationHandhelds_[static_cast<std::size_t>(index)];
+    download_->showHandhelds(fromGbk(port), addresses);
+}
+
+void MainDialog::handleNotice(const WindowMessage& message) {
+    if (message.message != kCopyDataMessage) {
+        return;
+    }
+    if (message.text() == "TC") {
+        setup_.state.stopRequested.store(1);
+        // A poll thread's box must not keep the program alive.
+        closeOpenMessageBoxes();
+        reject();
+    } else if (message.text() == "XS") {
+        show();
+        raise();
+        activateWindow();
+    }
+}
+
+void MainDialog::hideToTray() {
+    hide();
+    if (tray_ == nullptr) {
+        tray_ = new QSystemTrayIcon(windowIcon(), this);
+        tray_->setToolTip(QStringLiteral("Padlink"));
+        auto* menu = new QMenu(this);
+        menu->addAction(QStringLiteral("关闭"), this, [this] { reject(); });
+        tray_->setContextMenu(menu);
+        connect(tray_, &QSystemTrayIcon::activated, this,
+                [this](QSystemTrayIcon::ActivationReason reason) {
+                    if (reason == QSystemTrayIcon::DoubleClick) {
+                        show();
+                    }
+                });
+    }
+    tray_->show();
+}
+
+void MainDialog::watchLine() { lineWatch_->tick(); }
+
+void MainDialog::done(int result) {
+    QDialog::done(result);
+    ended_ = true;
+    QCoreApplication::quit();
+}
+
+void MainDialog::shutDown() {
+    if (shutDown_) {
+        return;
+    }
+    shutDown_ = true;
+    setup_.state.stopRequested.store(1);
+    closeOpenMessageBoxes();
+    invoker_->shutDown();
+    for (std::thread& thread : threads_) {
+        thread.join();
+    }
+    threads_.clear();
+    server_.reset();
+}
+
+}  // namespace padlink

@@ -1,0 +1,173 @@
+// The main dialog in-process on the offscreen platform: a station on the
+// simulator's pseudo-terminal, notices over the real window socket.
+#include "app/main_dialog.h"
+
+#include "app/line_watch.h"
+#include "app/pages.h"
+#include "app/test_support.h"
+#include "base_station_sim.h"
+#include "config/test_folder.h"
+#include "link/link_session.h"
+
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <future>
+
+namespace padlink {
+namespace {
+
+using testing::waitUntil;
+
+TEST(MonitorPage, EmptiesAfterTwoHundredLinesAndShowsUpperCase) {
+    bool on = true;
+    MonitorPage page([&] { return on = !on; });
+    for (int n = 1; n <= MonitorPage::kLineLimit; ++n) {
+        page.appendLine(QStringLiteral("tx:%1 ef\r\n").arg(n));
+    }
+    EXPECT_EQ(page.box()->toPlainText().count(QLatin1Char('\n')), 200);
+    EXPECT_TRUE(page.box()->toPlainText().startsWith(QStringLiteral("TX:1 EF\n")));
+    page.appendLine(QStringLiteral("RX:\r\n"));
+    EXPECT_EQ(page.box()->toPlainText(), QStringLiteral("RX:\n"));
+
+    EXPECT_EQ(page.displayButton()->text(), QStringLiteral("停止显示"));
+    page.displayButton()->click();
+    EXPECT_EQ(page.displayButton()->text(), QStringLiteral("显示数据"));
+    page.displayButton()->click();
+    EXPECT_EQ(page.displayButton()->text(), QStringLiteral("停止显示"));
+}
+
+class MainDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(folder.path().empty());
+        ASSERT_TRUE(sim.ok());
+        sim.start();
+    }
+    std::unique_ptr<MainDialog> makeDialog(std::optional<WindowHandle> front = std::nullopt) {
+        return std::make_unique<MainDialog>(
+            BridgeSetup{state, folder.path(), front, "Padlink", &requests, &downloads});
+    }
+
+    ::padlink::testing::TestFolder folder;
+    basestation::BaseStationSim sim;
+    HandheldTable table;
+    std::atomic<int> stop{0};
+    std::atomic<int> download{0};
+    StationFlags selected{};
+    StationFlags display{};
+    LinkState state{table, stop, download, selected, display};
+    UnansweredRequests requests;
+    UnservedDownloads downloads;
+};
+
+TEST_F(MainDialogTest, StationTrafficShowsLiveOnTheMonitorPage) {
+    testing::writeTxtFolder(folder.path(), "轮循间隔:5\n读取超时:10\n读取时间间隔:5",
+                            sim.slavePath() + ",001\n", "1,0a0b0c\n1,112233\n");
+    auto dialog = makeDialog();
+    EXPECT_EQ(dialog->stationCount(), 1);
+    EXPECT_EQ(dialog->tabs()->count(), 3);
+    EXPECT_EQ(dialog->tabs()->tabText(0), QStringLiteral("系统监控"));
+    EXPECT_EQ(dialog->tabs()->tabText(1), QStringLiteral("下载"));
+    EXPECT_EQ(dialog->tabs()->tabText(2), QStringLiteral("关于"));
+    EXPECT_EQ(dialog->downloadPage()->portBox()->currentText(), QString::fromStdString(sim.slavePath()));
+    QTreeWidgetItem* root = dialog->downloadPage()->tree()->topLevelItem(0);
+    ASSERT_NE(root, nullptr);
+    ASSERT_EQ(root->childCount(), 2);
+    EXPECT_EQ(root->child(0)->text(0), QStringLiteral("0a0b0c"));
+    EXPECT_EQ(selected[0].load(), 1);
+    EXPECT_EQ(display[0].load(), 1);
+
+    QPlainTextEdit* box = dialog->monitorPage()->box();
+    ASSERT_TRUE(waitUntil([&] {
+        return box->toPlainText().contains(QStringLiteral("TX:0C 0B 0A 0A EF 7B CD \nRX:\nTX:33 22 11"));
+    })) << box->toPlainText().toStdString();
+
+    // Display off: the station keeps polling, the page takes no more lines.
+    dialog->monitorPage()->displayButton()->click();
+    EXPECT_EQ(display[0].load(), 0);
+    EXPECT_EQ(dialog->monitorPage()->displayButton()->text(), QStringLiteral("显示数据"));
+    dialog->shutDown();
+    EXPECT_EQ(stop.load(), 1);
+}
+
+TEST_F(MainDialogTest, MissingConfigurationStartsNoStation) {
+    auto dialog = makeDialog();
+    EXPECT_EQ(dialog->stationCount(), 0);
+    EXPECT_TRUE(sim.polls().empty());
+    EXPECT_FALSE(dialog->ended());
+}
+
+// Sends a notice from another thread, as the front end does, and pumps the
+// dialog's events until it has been handled.
+bool notify(const char* text) {
+    auto sent = std::async(std::launch::async, [text] {
+        const auto window = findWindow("Padlink");
+        return window && sendCopyData(*window, 0, text).has_value();
+    });
+    if (!waitUntil([&] { return sent.wait_for(std::chrono::seconds(0)) == std::future_status::ready; })) {
+        return false;
+    }
+    return sent.get();
+}
+
+TEST_F(MainDialogTest, NoticesShowAndEndTheDialogAndOthersDoNothing) {
+    testing::writeTxtFolder(folder.path(), "轮循间隔:5", sim.slavePath() + ",1\n", "1,0a0b0c\n");
+    auto dialog = makeDialog();
+    dialog->show();
+    dialog->hideToTray();
+    EXPECT_FALSE(dialog->isVisible());
+    ASSERT_NE(dialog->trayIcon(), nullptr);
+    EXPECT_EQ(dialog->trayIcon()->toolTip(), QStringLiteral("Padlink"));
+
+    for (const char* ignored : {"tc", "xs", "TCX", ""}) {
+        ASSERT_TRUE(notify(ignored)) << ignored;
+        EXPECT_FALSE(dialog->ended()) << ignored;
+        EXPECT_FALSE(dialog->isVisible()) << ignored;
+    }
+    ASSERT_TRUE(notify("XS"));
+    EXPECT_TRUE(dialog->isVisible());
+    dialog->hideToTray();
+    ASSERT_TRUE(notify("TC"));  // hidden, and still it ends
+    EXPECT_TRUE(dialog->ended());
+    EXPECT_EQ(stop.load(), 1);
+    dialog->shutDown();
+}
+
+TEST(LineWatch, LowDsrSendsComflWithTheLastSessionId) {
+    std::mutex lock;
+    std::vector<WindowMessage> received;
+    WindowServer front("FrontEnd", [&](const WindowMessage& message) {
+        const std::lock_guard guard(lock);
+        received.push_back(message);
+        return 1u;
+    });
+    const auto window = findWindow("FrontEnd");
+    ASSERT_TRUE(window.has_value());
+    LinkSession session("/tmp", 7);  // the session created last names the station
+    std::optional<bool> dsr;
+    LineWatch watch([&] { return dsr; },
+                    [&](std::uint32_t dwData, std::string_view text) {
+                        sendCopyData(*window, dwData, text);
+                    });
+    for (std::optional<bool> line : {std::optional<bool>{}, std::optional<bool>{true},
+                                     std::optional<bool>{false}, std::optional<bool>{false}}) {
+        dsr = line;
+        watch.tick();
+    }
+    const std::lock_guard guard(lock);
+    ASSERT_EQ(received.size(), 2u);
+    for (const auto& message : received) {
+        EXPECT_EQ(message.text(), "COMFL");
+        EXPECT_EQ(message.dwData, 7u);
+    }
+}
+
+}  // namespace
+}  // namespace padlink

@@ -1,0 +1,35 @@
+// The SendMessage of the poll threads and of the notice listener: a call run
+// on the user-interface thread while the calling thread waits for it. Once
+// the window shuts down every waiter is released and later calls return at
+// once, so no thread can hang on a window that is gone.
+#pragma once
+
+#include <QObject>
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+
+namespace padlink {
+
+class UiInvoker : public QObject {
+public:
+    explicit UiInvoker(QObject* parent = nullptr) : QObject(parent) {}
+
+    // Runs the call on this object's thread and waits until it has returned.
+    // False when it did not run because the window had shut down.
+    bool invoke(const std::function<void()>& call);
+
+    // On the user-interface thread. Idempotent.
+    void shutDown();
+
+private:
+    struct Call {
+        bool finished = false;
+    };
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool closed_ = false;
+};
+
+}  // namespace padlink

@@ -1,0 +1,302 @@
+// The simulated base station.
+#include "base_station_sim.h"
+
+#include "link/frame.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+
+namespace basestation {
+
+namespace {
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+std::string hexText(const std::uint8_t* bytes, std::size_t size) {
+    std::string text;
+    char hex[4];
+    for (std::size_t i = 0; i < size; ++i) {
+        std::snprintf(hex, sizeof hex, "%02x ", bytes[i]);
+        text += hex;
+    }
+    return text;
+}
+
+}  // namespace
+
+std::optional<std::array<std::uint8_t, 3>> parseAddress(std::string_view text) {
+    if (text.size() != 6) {
+        return std::nullopt;
+    }
+    std::array<std::uint8_t, 3> highFirst{};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const int hi = hexDigit(text[2 * i]);
+        const int lo = hexDigit(text[2 * i + 1]);
+        if (hi < 0 || lo < 0) {
+            return std::nullopt;
+        }
+        highFirst[i] = static_cast<std::uint8_t>(hi * 16 + lo);
+    }
+    return std::array<std::uint8_t, 3>{highFirst[2], highFirst[1], highFirst[0]};
+}
+
+std::optional<std::vector<Bytes>> readHexFrames(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::vector<Bytes> frames;
+    std::string line;
+    while (std::getline(in, line)) {
+        line = line.substr(0, line.find('#'));
+        std::string digits;
+        for (char c : line) {
+            if (c == ' ' || c == '\t' || c == '\r' || c == ',') {
+                continue;
+            }
+            if (hexDigit(c) < 0) {
+                return std::nullopt;
+            }
+            digits += c;
+        }
+        if (digits.empty()) {
+            continue;
+        }
+        if (digits.size() % 2 != 0 || digits.size() / 2 > padlink::kMaxFrameSize) {
+            return std::nullopt;
+        }
+        Bytes frame;
+        for (std::size_t i = 0; i < digits.size(); i += 2) {
+            frame.push_back(static_cast<std::uint8_t>(hexDigit(digits[i]) * 16 + hexDigit(digits[i + 1])));
+        }
+        frames.push_back(std::move(frame));
+    }
+    return frames;
+}
+
+Bytes requestFrame(std::uint8_t addressLow, std::uint8_t command, const Bytes& payload) {
+    Bytes frame(padlink::kHeaderSize + payload.size());
+    frame[2] = addressLow;
+    frame[3] = 2;
+    frame[4] = 1;
+    frame[7] = command;
+    std::copy(payload.begin(), payload.end(), frame.begin() + padlink::kHeaderSize);
+    padlink::sealFrame(frame, frame.size());
+    return frame;
+}
+
+BaseStationSim::BaseStationSim() {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    char name[128];
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 ||
+        ptsname_r(master_, name, sizeof name) != 0) {
+        if (master_ >= 0) {
+            ::close(master_);
+        }
+        master_ = -1;
+        return;
+    }
+    slavePath_ = name;
+    slaveKeeper_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slaveKeeper_ >= 0) {
+        // Raw from the start, so nothing is echoed before the bridge sets its line up.
+        termios settings{};
+        if (tcgetattr(slaveKeeper_, &settings) == 0) {
+            cfmakeraw(&settings);
+            tcsetattr(slaveKeeper_, TCSANOW, &settings);
+        }
+    }
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) == 0) {
+        wakeRead_ = ends[0];
+        wakeWrite_ = ends[1];
+    }
+}
+
+BaseStationSim::~BaseStationSim() {
+    stop();
+    for (int fd : {master_, slaveKeeper_, wakeRead_, wakeWrite_}) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+}
+
+void BaseStationSim::addHandheld(HandheldScript script) {
+    if (script.every < 1) {
+        script.every = 1;
+    }
+    scripts_.push_back(std::move(script));
+    nextFrame_.push_back(0);
+    pollsSeen_.push_back(0);
+}
+
+void BaseStationSim::start() {
+    if (!ok() || thread_.joinable()) {
+        return;
+    }
+    thread_ = std::thread([this] { run(); });
+}
+
+void BaseStationSim::stop() {
+    if (!thread_.joinable()) {
+        return;
+    }
+    const char stop = 1;
+    while (::write(wakeWrite_, &stop, 1) < 0 && errno == EINTR) {
+    }
+    thread_.join();
+}
+
+std::vector<Poll> BaseStationSim::polls() const {
+    const std::lock_guard lock(mutex_);
+    return polls_;
+}
+
+std::vector<Bytes> BaseStationSim::framesReceived() const {
+    const std::lock_guard lock(mutex_);
+    return frames_;
+}
+
+std::size_t BaseStationSim::pollCount() const {
+    const std::lock_guard lock(mutex_);
+    return polls_.size();
+}
+
+bool BaseStationSim::waitFor(const std::function<bool(const std::vector<Poll>&)>& condition,
+                             std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return condition(polls_); });
+}
+
+void BaseStationSim::run() {
+    for (;;) {
+        std::array<pollfd, 2> entries{{{master_, POLLIN, 0}, {wakeRead_, POLLIN, 0}}};
+        const int ready = ::poll(entries.data(), entries.size(), -1);
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready < 0 || entries[1].revents != 0) {
+            return;
+        }
+        if ((entries[0].revents & POLLIN) == 0) {
+            continue;
+        }
+        std::uint8_t chunk[4096];
+        const ssize_t n = ::read(master_, chunk, sizeof chunk);
+        if (n > 0) {
+            pending_.insert(pending_.end(), chunk, chunk + n);
+            consume();
+        }
+    }
+}
+
+void BaseStationSim::consume() {
+    // The bridge sends polls and answer frames; anything else is skipped a
+    // byte at a time until one of them lines up.
+    for (;;) {
+        if (pending_.size() >= 7 && pending_[4] == 0xEF && pending_[5] == 0x7B &&
+            pending_[6] == 0xCD) {
+            Poll poll{Clock::now(), {}};
+            std::copy_n(pending_.begin(), 7, poll.bytes.begin());
+            pending_.erase(pending_.begin(), pending_.begin() + 7);
+            {
+                const std::lock_guard lock(mutex_);
+                polls_.push_back(poll);
+            }
+            changed_.notify_all();
+            if (observer_) {
+                observer_("poll " + hexText(poll.bytes.data(), poll.bytes.size()));
+            }
+            answer(poll.bytes);
+            continue;
+        }
+        if (pending_.size() >= padlink::kHeaderSize) {
+            const std::size_t length = static_cast<std::size_t>(pending_[5]) << 8 | pending_[6];
+            if (length >= padlink::kHeaderSize && length <= padlink::kMaxFrameSize) {
+                if (pending_.size() < length) {
+                    return;  // the rest is on its way
+                }
+                Bytes frame(pending_.begin(), pending_.begin() + static_cast<long>(length));
+                pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>(length));
+                if (observer_) {
+                    observer_("frame " + hexText(frame.data(), frame.size()));
+                }
+                {
+                    const std::lock_guard lock(mutex_);
+                    frames_.push_back(std::move(frame));
+                }
+                changed_.notify_all();
+                continue;
+            }
+        }
+        if (pending_.size() < 7) {
+            return;
+        }
+        pending_.erase(pending_.begin());
+    }
+}
+
+void BaseStationSim::answer(const std::array<std::uint8_t, 7>& poll) {
+    for (std::size_t s = 0; s < scripts_.size(); ++s) {
+        HandheldScript& script = scripts_[s];
+        if (!std::equal(script.address.begin(), script.address.end(), poll.begin())) {
+            continue;
+        }
+        if (++pollsSeen_[s] % script.every != 0) {
+            return;
+        }
+        Bytes reply;
+        switch (script.mode) {
+            case ReplyMode::silent:
+                return;
+            case ReplyMode::frames:
+            case ReplyMode::badCrc:
+                if (script.frames.empty()) {
+                    reply = requestFrame(poll[0], 0x31, Bytes(33, 0x11));
+                } else {
+                    reply = script.frames[nextFrame_[s]++ % script.frames.size()];
+                }
+                if (script.mode == ReplyMode::badCrc && reply.size() > 9) {
+                    reply[9] ^= 0x5A;
+                }
+                break;
+            case ReplyMode::garbage:
+                reply = {0x13, 0x57, poll[0], 0x20, 0x99, 0x00, 0x05, 0x42, 0xde, 0xad, 0xbe,
+                         0xef, 0x01, 0x02, 0x03, 0x04, 0x05};
+                break;
+        }
+        // A real radio answers no sooner than this; answering at once would
+        // race the bridge's purge right after its write.
+        std::this_thread::sleep_for(replyDelay_);
+        send(reply);
+        return;
+    }
+}
+
+void BaseStationSim::send(const Bytes& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+}  // namespace basestation

@@ -1,0 +1,112 @@
+// A base station with handhelds on a pseudo-terminal: the bridge opens the
+// slave side as its serial port, and the simulator answers each poll for a
+// configured handheld with its scripted reply. It records every poll and
+// every other frame the bridge sends, with the time it arrived, so tests and
+// the timing bench can look at the line from the far end. It fails on purpose
+// when told to (a silent handheld, a bad checksum, garbage); it must never
+// answer a handheld that is not configured.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace basestation {
+
+using Bytes = std::vector<std::uint8_t>;
+using Clock = std::chrono::steady_clock;
+
+enum class ReplyMode {
+    silent,   // never answers
+    frames,   // the scripted frames in turn, round and round
+    badCrc,   // the scripted frames (or a default request) with a wrong checksum
+    garbage,  // bytes that pass no check
+};
+
+struct HandheldScript {
+    std::array<std::uint8_t, 3> address{};  // as on the line: low, middle, high
+    ReplyMode mode = ReplyMode::silent;
+    std::vector<Bytes> frames;
+    // Answer only every n-th poll of this handheld; the others stay silent.
+    int every = 1;
+};
+
+// "0a0b0c" (high byte first, as the handheld file writes it) as line bytes.
+std::optional<std::array<std::uint8_t, 3>> parseAddress(std::string_view text);
+
+// One frame per non-empty line of hexadecimal bytes; "#" starts a comment.
+// Nothing when the file cannot be read or a line holds a non-hex character.
+std::optional<std::vector<Bytes>> readHexFrames(const std::filesystem::path& file);
+
+// A request frame with sound length and checksum fields.
+Bytes requestFrame(std::uint8_t addressLow, std::uint8_t command, const Bytes& payload);
+
+struct Poll {
+    Clock::time_point at;
+    std::array<std::uint8_t, 7> bytes{};
+};
+
+class BaseStationSim {
+public:
+    BaseStationSim();
+    ~BaseStationSim();
+    BaseStationSim(const BaseStationSim&) = delete;
+    BaseStationSim& operator=(const BaseStationSim&) = delete;
+
+    // False when the pseudo-terminal could not be made.
+    bool ok() const { return master_ >= 0; }
+    const std::string& slavePath() const { return slavePath_; }
+
+    // Before start().
+    void addHandheld(HandheldScript script);
+    void setReplyDelay(std::chrono::microseconds delay) { replyDelay_ = delay; }
+    // Called for every poll and frame on the simulator's thread (logging).
+    void setObserver(std::function<void(std::string_view)> observer) {
+        observer_ = std::move(observer);
+    }
+
+    void start();
+    void stop();
+
+    std::vector<Poll> polls() const;
+    std::vector<Bytes> framesReceived() const;
+    std::size_t pollCount() const;
+    // Waits until the condition on the poll list holds or the time-out passes.
+    bool waitFor(const std::function<bool(const std::vector<Poll>&)>& condition,
+                 std::chrono::milliseconds timeout) const;
+
+private:
+    void run();
+    void consume();
+    void answer(const std::array<std::uint8_t, 7>& poll);
+    void send(const Bytes& bytes);
+
+    int master_ = -1;
+    int slaveKeeper_ = -1;  // keeps the line up while no bridge has it open
+    int wakeRead_ = -1;
+    int wakeWrite_ = -1;
+    std::string slavePath_;
+    std::vector<HandheldScript> scripts_;
+    std::vector<std::size_t> nextFrame_;
+    std::vector<int> pollsSeen_;
+    std::chrono::microseconds replyDelay_{2000};
+    std::function<void(std::string_view)> observer_;
+    Bytes pending_;
+
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    std::vector<Poll> polls_;
+    std::vector<Bytes> frames_;
+    std::thread thread_;
+};
+
+}  // namespace basestation
