@@ -69,7 +69,7 @@ TEST(SqliteConnection, SharedStatementsRunWithTheSqlServerHelpers)
     EXPECT_TRUE(dateTimeFromSql(q.value(0)).isValid());
 }
 
-TEST(SqliteDialect, RewritesIsnullOutsideLiteralsOnly)
+TEST(SqliteDialect, RewritesWhatSqliteReadsDifferently)
 {
     const struct {
         const char16_t* in;
@@ -79,6 +79,11 @@ TEST(SqliteDialect, RewritesIsnullOutsideLiteralsOnly)
         {u"select ISNULL (a, b), x_isnull(c)", u"select ifnull (a, b), x_isnull(c)"},
         {u"where a = 'isnull(x)' and b isnull", u"where a = 'isnull(x)' and b isnull"},
         {u"where a = 'it''s isnull(' or isnull(c,1)=1", u"where a = 'it''s isnull(' or ifnull(c,1)=1"},
+        {u" update Pos_u_PrintDish set TableNo=TableNo +'_2'  where PrintId ='{A}'",
+         u" update Pos_u_PrintDish set TableNo=TableNo || '_2'  where PrintId ='{A}'"},
+        {u"where PrintTime>' 2026-12-11 10:00:00' order by OrderId",
+         u"where PrintTime>'2026-12-11 10:00:00' order by OrderId"},
+        {u"where memo = ' 2026-12-11' and x = 'a+'", u"where memo = ' 2026-12-11' and x = 'a+'"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(SqlDialect::sqlite().adapt(QString::fromUtf16(c.in)), QString::fromUtf16(c.out));

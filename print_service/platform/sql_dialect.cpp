@@ -3,7 +3,10 @@
 #include "queue_layout.h"
 
 #include <QDateTime>
+#include <QRegularExpression>
 #include <QStringList>
+
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -19,11 +22,6 @@ QString name(const QueueColumn& c)
 QString type(const QueueColumn& c)
 {
     return QString::fromUtf16(c.type);
-}
-
-bool isWordChar(QChar c)
-{
-    return c.isLetterOrNumber() || c == u'_';
 }
 
 class SqlServerDialect final : public SqlDialect {
@@ -133,26 +131,57 @@ public:
 
     QString adapt(const QString& sql) const override
     {
-        static const QString from = u"isnull"_s;
-        QString out;
-        out.reserve(sql.size());
+        // Split into plain text and quoted literals ('' inside a literal is a quote).
+        struct Piece {
+            QString text;
+            bool literal;
+        };
+        std::vector<Piece> pieces;
+        QString current;
         bool inLiteral = false;
         for (qsizetype i = 0; i < sql.size(); ++i) {
             const QChar c = sql[i];
             if (c == u'\'') {
-                inLiteral = !inLiteral;  // '' inside a literal toggles twice: still inside
-            } else if (!inLiteral && sql.mid(i, from.size()).compare(from, Qt::CaseInsensitive) == 0 &&
-                       (i == 0 || !isWordChar(sql[i - 1]))) {
-                qsizetype next = i + from.size();
-                while (next < sql.size() && sql[next].isSpace())
-                    ++next;
-                if (next < sql.size() && sql[next] == u'(') {
-                    out += u"ifnull"_s;
-                    i += from.size() - 1;
+                if (inLiteral && i + 1 < sql.size() && sql[i + 1] == u'\'') {
+                    current += u"''"_s;
+                    ++i;
                     continue;
                 }
+                if (!inLiteral) {
+                    pieces.push_back({current, false});
+                    current = u"'"_s;
+                } else {
+                    pieces.push_back({current + u'\'', true});
+                    current.clear();
+                }
+                inLiteral = !inLiteral;
+                continue;
             }
-            out += c;
+            current += c;
+        }
+        pieces.push_back({current, inLiteral});
+
+        static const QRegularExpression isnullCall(u"\\bisnull(\\s*\\()"_s,
+                                                   QRegularExpression::CaseInsensitiveOption);
+        static const QRegularExpression plusBeforeLiteral(u"\\+\\s*$"_s);
+        // SQL Server reads ' 2026-12-11 10:00:00' as a date; as SQLite text the blank
+        // would sort before every stored date.
+        static const QRegularExpression paddedDate(
+            u"^'\\s+(\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2})'$"_s);
+        QString out;
+        out.reserve(sql.size());
+        for (size_t i = 0; i < pieces.size(); ++i) {
+            Piece piece = pieces[i];
+            if (piece.literal) {
+                const QRegularExpressionMatch date = paddedDate.match(piece.text);
+                out += date.hasMatch() ? u'\'' + date.captured(1) + u'\'' : piece.text;
+                continue;
+            }
+            piece.text.replace(isnullCall, u"ifnull\\1"_s);
+            // text + 'literal' is a concatenation in SQL Server, || in SQLite.
+            if (i + 1 < pieces.size() && pieces[i + 1].literal)
+                piece.text.replace(plusBeforeLiteral, u"|| "_s);
+            out += piece.text;
         }
         return out;
     }

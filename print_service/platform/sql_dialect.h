@@ -38,9 +38,11 @@ public:
     // engine's tables always have it.
     virtual QString primaryKeyUpgrade() const = 0;
 
-    // The shared statement in the engine's own terms: unchanged on SQL Server; on
-    // SQLite, where ISNULL is a keyword, isnull(a, b) becomes ifnull(a, b). Text inside
-    // quoted literals is never touched.
+    // The shared statement in the engine's own terms: unchanged on SQL Server. On
+    // SQLite, where ISNULL is a keyword, isnull(a, b) becomes ifnull(a, b); a "+" before
+    // a quoted literal (string concatenation) becomes "||"; a date-time literal padded
+    // with blanks loses them, since SQLite compares the stored dates as text. The
+    // content of other literals is never touched.
     virtual QString adapt(const QString& sql) const { return sql; }
 
     // A date-time as the engine stores it: SQLite keeps text "yyyy-MM-dd hh:mm:ss" so
