@@ -18,9 +18,12 @@ if [ "${1:-}" = "--fresh" ] || [ ! -f "$home/pos.db" ]; then
 fi
 
 export COOKHUB_HOME="$home"
+# Every printer is a file printer: each ticket becomes NNNN.pdf and NNNN.txt in
+# printers/<printer name>/.
+export COOKHUB_PRINTER_DIR="${COOKHUB_PRINTER_DIR:-$home/printers}"
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   export QT_QPA_PLATFORM=offscreen
   export COOKHUB_AUTO_ANSWER="${COOKHUB_AUTO_ANSWER:-ok}"
 fi
-echo "cookhub: running on $home (database $home/pos.db)"
+echo "cookhub: running on $home (database $home/pos.db, tickets in $COOKHUB_PRINTER_DIR)"
 exec "$root/build/bin/cookhub"

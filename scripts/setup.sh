@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libqt6sql6-sqlite libqt6sql6-odbc
   unixodbc-dev tdsodbc
   libsqlite3-dev sqlite3
-  libcups2-dev cups-daemon cups-client
+  libcups2-dev cups-daemon cups-client cups cups-filters
   fonts-wqy-microhei poppler-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev

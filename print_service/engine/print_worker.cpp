@@ -1,6 +1,7 @@
 #include "print_worker.h"
 
 #include "platform/database.h"
+#include "print_queue.h"
 #include "ticket_writer.h"
 #include "trace.h"
 
@@ -53,14 +54,13 @@ bool TPrintThread::runCycle(const QSqlDatabase& db)
         runPass(db, pass);
     arrays_.ClearTickets();
     clock_.sleep(params_.pauseMilliseconds);
-    PrintQueue(db);
-    return token_.running();
+    return PrintQueue(db);
 }
 
-void TPrintThread::PrintQueue(const QSqlDatabase&)
+bool TPrintThread::PrintQueue(const QSqlDatabase& db)
 {
-    // The printing pass arrives with the report engine; until then queued tickets
-    // wait in the queue in the state "N".
+    PrintPassContext context{db, params_, clock_, token_, state_, *output_, report_, tracer()};
+    return cookhub::PrintQueue(context);
 }
 
 void TPrintThread::run()

@@ -11,7 +11,10 @@
 #include "engine/intake.h"
 #include "engine/run_parameters.h"
 #include "engine/service_state.h"
+#include "engine/printer_output.h"
+#include "engine/ticket_output.h"
 #include "platform/clock.h"
+#include "platform/report/report.h"
 
 #include <QSqlDatabase>
 #include <QThread>
@@ -32,6 +35,10 @@ public:
     // Asks the main thread to run Stop and waits for it; set by the creator.
     std::function<void()> stopService;
 
+    // Where tickets print; the printers themselves unless the creator hands printing
+    // to the main thread. Must outlive the worker.
+    void setOutput(TicketOutput* output) { output_ = output ? output : &printers_; }
+
     // One cycle on `db`; false when the run was found over. Errors throw.
     bool runCycle(const QSqlDatabase& db);
 
@@ -42,7 +49,7 @@ protected:
     void run() override;  // Execute
 
 private:
-    void PrintQueue(const QSqlDatabase& db);
+    bool PrintQueue(const QSqlDatabase& db);
     std::function<void(const QString&)> tracer() const;
 
     ServiceState& state_;
@@ -52,6 +59,9 @@ private:
     QString appDir_;
     QString sourceConnection_;
     TicketArrays arrays_;
+    PrinterOutput printers_;
+    TicketOutput* output_ = &printers_;
+    report::Report report_;  // the worker's report object
 };
 
 }  // namespace cookhub

@@ -1,9 +1,29 @@
 #include "service_workers.h"
 
 #include "platform/main_thread_call.h"
+#include "platform/message_box.h"
 #include "utility.h"
 
 namespace cookhub {
+
+PrintOutcome MainThreadOutput::printCopies(const PrintRequest& request)
+{
+    // Shared, because a hand-over given up at shutdown may still hold them.
+    auto outcome = std::make_shared<PrintOutcome>();
+    auto shared = std::make_shared<PrintRequest>(request);
+    PrinterOutput* printers = &printers_;
+    if (!callOnThreadOf(mainContext_, [outcome, shared, printers] { *outcome = printers->printCopies(*shared); },
+                        abandon_))
+        return {};  // not printed: the ticket waits
+    return *outcome;
+}
+
+void MainThreadOutput::showMessage(const QString& text)
+{
+    callOnThreadOf(
+        mainContext_, [text] { MessageBox::information(nullptr, QStringLiteral("提示"), text); },
+        abandon_);
+}
 
 ServiceWorkers::ServiceWorkers(ServiceState& state, Clock& clock, QObject* mainContext)
     : state_(state), clock_(clock), mainContext_(mainContext)
@@ -20,6 +40,7 @@ void ServiceWorkers::startWorker(const RunToken& token)
     std::erase_if(workers_, [](const auto& worker) { return worker->isFinished(); });
     auto worker = std::make_unique<TPrintThread>(
         state_, clock_, token, QSqlDatabase::database(kMainConnection, false), kMainConnection);
+    worker->setOutput(&output_);
     worker->stopService = [this] {
         if (stopAction_)
             callOnThreadOf(mainContext_, stopAction_, &abandon_);

@@ -15,6 +15,24 @@
 
 namespace cookhub {
 
+// The printing pass's output with the printing and the message boxes handed to the
+// main thread, as the worker waits for them.
+class MainThreadOutput final : public TicketOutput {
+public:
+    MainThreadOutput(QObject* mainContext, const std::atomic<bool>* abandon)
+        : mainContext_(mainContext), abandon_(abandon)
+    {
+    }
+    int jobCount(const QString& printer) override { return printers_.jobCount(printer); }
+    PrintOutcome printCopies(const PrintRequest& request) override;
+    void showMessage(const QString& text) override;
+
+private:
+    PrinterOutput printers_;
+    QObject* mainContext_;
+    const std::atomic<bool>* abandon_;
+};
+
 class ServiceWorkers final : public ServiceThreads {
 public:
     // `mainContext` lives on the main thread; `stopAction` is the Stop command the
@@ -39,6 +57,7 @@ private:
     QObject* mainContext_;
     std::function<void()> stopAction_;
     std::atomic<bool> abandon_{false};
+    MainThreadOutput output_{mainContext_, &abandon_};
     std::vector<std::unique_ptr<TPrintThread>> workers_;
 };
 

@@ -1,0 +1,47 @@
+// The printing pass: waiting tickets of the look-back window go to paper in queue
+// order, one at a time, and are marked done.
+#pragma once
+
+#include "engine/run_parameters.h"
+#include "engine/service_state.h"
+#include "engine/ticket_output.h"
+#include "platform/clock.h"
+#include "platform/report/report.h"
+
+#include <QSqlDatabase>
+
+#include <functional>
+
+namespace cookhub {
+
+struct PrintPassContext {
+    QSqlDatabase db;
+    const RunParameters& params;
+    const Clock& clock;
+    const RunToken& token;
+    ServiceState& state;  // the station printers' backups
+    TicketOutput& output;
+    report::Report& report;
+    std::function<void(const QString&)> trace;  // empty when WriteLog is off
+};
+
+// PrintQueue: false when it found the run over and stopped for good. Errors of one
+// ticket are dropped; errors of the two selections throw SqlFailure.
+bool PrintQueue(PrintPassContext& context);
+
+// The report variables of a ticket, in the order they are set: name and value (the
+// value before it is wrapped as an expression text).
+struct TicketVariables {
+    QList<std::pair<QString, QString>> values;
+};
+TicketVariables ticketVariables(const QString& tableNo, const QString& oldTableNo,
+                                const QString& title, const QString& stationName,
+                                const QString& billNo, const QDateTime& dTime, double allMoney,
+                                double inMoney, const QString& operatorName,
+                                const QString& tempTableId);
+
+// A value as the expression text the report reads: single quotes around it, a quote
+// inside doubled.
+QString expressionText(const QString& value);
+
+}  // namespace cookhub
