@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds Cookhub and runs it on the demo home: an embedded SQLite
-# POS database made from the seed data. With a desktop it sits in the tray; without
-# one it runs offscreen and writes its messages to standard error. Stop it with Ctrl+C.
-#   scripts/demo.sh           keep the demo home of an earlier run
+# Sets up the machine, builds both programs and runs the demo:
+# - Cookhub on demo-home/: an embedded SQLite POS database made from the seed data,
+#   every printer a file printer in demo-home/printers/;
+# - Padlink on demo-padlink/: one simulated base station with three handhelds on a
+#   pseudo-terminal, and a stand-in front end window.
+# With a desktop both sit in the tray; without one they run offscreen and write their
+# message boxes to standard error. Ctrl+C ends everything.
+#   scripts/demo.sh           keep the Cookhub demo home of an earlier run
 #   scripts/demo.sh --fresh   start again from the seed
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,20 +14,25 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 
 cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBACKOFFICE_TESTS=OFF >/dev/null
-ninja -C "$root/build" cookhub
+ninja -C "$root/build" cookhub padlink basestation-sim
 
 home="$root/demo-home"
 if [ "${1:-}" = "--fresh" ] || [ ! -f "$home/pos.db" ]; then
   "$root/tools/make-demo-home.sh" "$home" "$root/build/bin"
 fi
 
-export COOKHUB_HOME="$home"
-# Every printer is a file printer: each ticket becomes NNNN.pdf and NNNN.txt in
-# printers/<printer name>/.
-export COOKHUB_PRINTER_DIR="${COOKHUB_PRINTER_DIR:-$home/printers}"
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   export QT_QPA_PLATFORM=offscreen
   export COOKHUB_AUTO_ANSWER="${COOKHUB_AUTO_ANSWER:-ok}"
 fi
+
+"$root/scripts/demo-padlink.sh" "$root/build" &
+padlink_demo=$!
+trap 'kill "$padlink_demo" 2>/dev/null || true; wait 2>/dev/null || true' EXIT INT TERM
+
+export COOKHUB_HOME="$home"
+# Every printer is a file printer: each ticket becomes NNNN.pdf and NNNN.txt in
+# printers/<printer name>/.
+export COOKHUB_PRINTER_DIR="${COOKHUB_PRINTER_DIR:-$home/printers}"
 echo "cookhub: running on $home (database $home/pos.db, tickets in $COOKHUB_PRINTER_DIR)"
-exec "$root/build/bin/cookhub"
+"$root/build/bin/cookhub"
