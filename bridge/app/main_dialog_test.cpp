@@ -31,10 +31,10 @@ TEST(MonitorPage, EmptiesAfterTwoHundredLinesAndShowsUpperCase) {
     for (int n = 1; n <= MonitorPage::kLineLimit; ++n) {
         page.appendLine(QStringLiteral("tx:%1 ef\r\n").arg(n));
     }
-    EXPECT_EQ(page.box()->toPlainText().count(QLatin1Char('\n')), 200);
-    EXPECT_TRUE(page.box()->toPlainText().startsWith(QStringLiteral("TX:1 EF\n")));
+    EXPECT_EQ(page.text().count(QLatin1Char('\n')), 200);
+    EXPECT_TRUE(page.text().startsWith(QStringLiteral("TX:1 EF\n")));
     page.appendLine(QStringLiteral("RX:\r\n"));
-    EXPECT_EQ(page.box()->toPlainText(), QStringLiteral("RX:\n"));
+    EXPECT_EQ(page.text(), QStringLiteral("RX:\n"));
 
     EXPECT_EQ(page.displayButton()->text(), QStringLiteral("停止显示"));
     page.displayButton()->click();
@@ -84,10 +84,10 @@ TEST_F(MainDialogTest, StationTrafficShowsLiveOnTheMonitorPage) {
     EXPECT_EQ(selected[0].load(), 1);
     EXPECT_EQ(display[0].load(), 1);
 
-    QPlainTextEdit* box = dialog->monitorPage()->box();
+    MonitorPage* monitor = dialog->monitorPage();
     ASSERT_TRUE(waitUntil([&] {
-        return box->toPlainText().contains(QStringLiteral("TX:0C 0B 0A 0A EF 7B CD \nRX:\nTX:33 22 11"));
-    })) << box->toPlainText().toStdString();
+        return monitor->text().contains(QStringLiteral("TX:0C 0B 0A 0A EF 7B CD \nRX:\nTX:33 22 11"));
+    })) << monitor->text().toStdString();
 
     // Display off: the station keeps polling, the page takes no more lines.
     dialog->monitorPage()->displayButton()->click();

@@ -41,19 +41,43 @@ MonitorPage::MonitorPage(std::function<bool()> toggle, QWidget* parent)
     connect(button_, &QPushButton::clicked, this, [this] {
         button_->setText(toggle_() ? kDisplayOn : kDisplayOff);
     });
+    flushTimer_ = new QTimer(this);
+    flushTimer_->setSingleShot(true);
+    flushTimer_->setInterval(50);
+    connect(flushTimer_, &QTimer::timeout, this, &MonitorPage::flush);
 }
 
 void MonitorPage::appendLine(const QString& text) {
     if (lines_ >= kLineLimit) {
-        box_->clear();
+        pending_.clear();
+        clearFirst_ = true;
         lines_ = 0;
     }
     QString shown = text.toUpper();  // the box is an upper-case box
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     lines_ += static_cast<int>(shown.count(QLatin1Char('\n')));
+    pending_ += shown;
+    if (!flushTimer_->isActive())
+        flushTimer_->start();
+}
+
+void MonitorPage::flush() {
+    flushTimer_->stop();
+    if (clearFirst_) {
+        box_->clear();
+        clearFirst_ = false;
+    }
+    if (pending_.isEmpty())
+        return;
     box_->moveCursor(QTextCursor::End);
-    box_->insertPlainText(shown);
+    box_->insertPlainText(pending_);
+    pending_.clear();
     box_->ensureCursorVisible();
+}
+
+QString MonitorPage::text() {
+    flush();
+    return box_->toPlainText();
 }
 
 DownloadPage::DownloadPage(QWidget* parent) : QWidget(parent) {

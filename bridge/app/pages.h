@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -29,7 +30,11 @@ public:
     // it is now on.
     MonitorPage(std::function<bool()> toggle, QWidget* parent = nullptr);
 
+    // Lines are gathered and drawn together at most every 50 ms: drawing each one as
+    // it comes cost the shown station milliseconds per poll.
     void appendLine(const QString& text);
+    // What the box shows once the gathered lines are drawn.
+    QString text();
 
     QPlainTextEdit* box() const { return box_; }
     QPushButton* displayButton() const { return button_; }
@@ -38,7 +43,12 @@ private:
     std::function<bool()> toggle_;
     QPlainTextEdit* box_;
     QPushButton* button_;
+    QTimer* flushTimer_;
+    QString pending_;
+    bool clearFirst_ = false;
     int lines_ = 0;
+
+    void flush();
 };
 
 class DownloadPage : public QWidget {
