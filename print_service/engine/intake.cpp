@@ -177,11 +177,6 @@ QString intakeQuery(IntakePass pass, int stationId, const QString& cutoff)
     return select + kFrom + where + cutoff + u'\'';
 }
 
-IntakeTable::IntakeTable(QStringList columns, std::vector<std::vector<QVariant>> rows)
-    : columns_(std::move(columns)), rows_(std::move(rows))
-{
-}
-
 IntakeTable IntakeTable::copyFrom(QSqlQuery& query)
 {
     IntakeTable table;
@@ -238,11 +233,6 @@ void TicketArrays::ClearTickets()
     ArrPerSeries.clear();
     ArrPerType.clear();
     ArrPerTable.clear();
-}
-
-size_t TicketArrays::ticketCount() const
-{
-    return ArrPerDish.size() + ArrPerSeries.size() + ArrPerType.size() + ArrPerTable.size();
 }
 
 QString markStatement(const QString& flagColumn, const QString& flowId)

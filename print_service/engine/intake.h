@@ -38,10 +38,6 @@ public:
     const QVariant& value(size_t row, int column) const;
     void setValue(size_t row, int column, const QVariant& value);
 
-    // Test seam: a table made of plain values.
-    IntakeTable(QStringList columns, std::vector<std::vector<QVariant>> rows);
-    IntakeTable() = default;
-
 private:
     QStringList columns_;
     std::vector<std::vector<QVariant>> rows_;
@@ -56,7 +52,6 @@ struct TicketArrays {
 
     TArrDish* forMode(int cookprintType);
     void ClearTickets();
-    size_t ticketCount() const;
 };
 
 // Groups the rows of one station into tickets appended to `target`; `mode` is the

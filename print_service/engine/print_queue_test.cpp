@@ -216,7 +216,7 @@ TEST_F(PrintQueueTest, SubTableSuffixThreePrintersAndRepeatedTransfers)
     ASSERT_TRUE(pass());
 
     EXPECT_EQ(state(sub, u"TableNo"_s), u"A01|大厅1号_2"_s);
-    for (const QString printer : {u"hot"_s, u"hot2"_s, u"hot3"_s}) {
+    for (const QString& printer : {u"hot"_s, u"hot2"_s, u"hot3"_s}) {
         ASSERT_FALSE(printed(printer).isEmpty()) << printer.toStdString();
         EXPECT_TRUE(printed(printer)[0].contains(u"大厅1号_2"_s)) << printer.toStdString();
     }

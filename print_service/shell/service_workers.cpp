@@ -65,12 +65,4 @@ void ServiceWorkers::shutdown()
     workers_.clear();
 }
 
-size_t ServiceWorkers::liveWorkers() const
-{
-    size_t count = 0;
-    for (const auto& worker : workers_)
-        count += worker->isRunning() ? 1 : 0;
-    return count;
-}
-
 }  // namespace cookhub

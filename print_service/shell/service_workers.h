@@ -49,8 +49,6 @@ public:
     // left to the end of the process.
     void shutdown();
 
-    size_t liveWorkers() const;
-
 private:
     ServiceState& state_;
     Clock& clock_;
