@@ -16,25 +16,10 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
-#include <sqlite3.h>
-
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
 using namespace cookhub;
-
-namespace {
-
-bool runScript(const QString& file, const QString& sql)
-{
-    sqlite3* db = nullptr;
-    sqlite3_open(QFile::encodeName(file).constData(), &db);
-    const bool ok = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(db);
-    return ok;
-}
-
-}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -53,7 +38,7 @@ int main(int argc, char** argv)
 
     QFile schema(QStringLiteral(COOKHUB_SQL_DIR "/pos_schema.sql"));
     schema.open(QIODevice::ReadOnly);
-    if (!runScript(home + u"pos.db"_s, QString::fromUtf8(schema.readAll())))
+    if (!runSqliteScript(home + u"pos.db"_s, QString::fromUtf8(schema.readAll())))
         return 1;
     if (!openConnection(u"bench"_s, u"Provider=SQLite;Initial Catalog=pos.db"_s, home, 5))
         return 1;
@@ -73,7 +58,7 @@ int main(int argc, char** argv)
                        .arg(d % 2 ? u"少辣"_s : QString());
         }
     }
-    runScript(home + u"pos.db"_s, sql + u"commit;"_s);
+    runSqliteScript(home + u"pos.db"_s, sql + u"commit;"_s);
 
     ServiceState state;
     state.appDir = home;

@@ -14,8 +14,6 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
-#include <sqlite3.h>
-
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
@@ -23,18 +21,6 @@ using namespace cookhub;
 
 namespace {
 
-bool runScript(const QString& file, const QString& sql)
-{
-    sqlite3* db = nullptr;
-    sqlite3_open(QFile::encodeName(file).constData(), &db);
-    char* error = nullptr;
-    const bool ok = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error) == SQLITE_OK;
-    if (!ok)
-        std::fprintf(stderr, "%s\n", error);
-    sqlite3_free(error);
-    sqlite3_close(db);
-    return ok;
-}
 
 QString readFile(const QString& path)
 {
@@ -96,8 +82,8 @@ int main(int argc, char** argv)
         const QString home = dir.path() + u'/';
         const QString file = home + u"pos.db"_s;
         ManualClock clock(QDateTime::currentDateTime());
-        if (!runScript(file, readFile(QStringLiteral(COOKHUB_SQL_DIR "/pos_schema.sql"))) ||
-            !runScript(file, restaurant(lines, clock.now())))
+        if (!runSqliteScript(file, readFile(QStringLiteral(COOKHUB_SQL_DIR "/pos_schema.sql"))) ||
+            !runSqliteScript(file, restaurant(lines, clock.now())))
             return 1;
         const QString name = u"bench%1"_s.arg(lines);
         if (!openConnection(name, u"Provider=SQLite;Initial Catalog=pos.db"_s, home, 5))

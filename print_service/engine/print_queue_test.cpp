@@ -108,16 +108,6 @@ protected:
         return texts;
     }
 
-    QStringList traceLines()
-    {
-        QFile file(home.appDir() + u"CookhubTrace.txt"_s);
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        QStringList lines = decodeGbk(file.readAll()).split(u"\r\n"_s, Qt::SkipEmptyParts);
-        for (QString& line : lines)
-            line = line.mid(25);
-        return lines;
-    }
 
     bool pass()
     {

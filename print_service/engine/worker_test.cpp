@@ -43,17 +43,6 @@ protected:
         dish(u"A1"_s, u"宫保鸡丁"_s);
         dish(u"A2"_s, u"鱼香肉丝"_s);
     }
-
-    QStringList traceLines()
-    {
-        QFile file(home.appDir() + u"CookhubTrace.txt"_s);
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        QStringList lines = decodeGbk(file.readAll()).split(u"\r\n"_s, Qt::SkipEmptyParts);
-        for (QString& line : lines)
-            line = line.mid(19 + 6);  // date-time and six spaces
-        return lines;
-    }
 };
 
 TEST_F(WorkerTest, LoadParamsReadsTheSettingsAndTheBusinessDay)

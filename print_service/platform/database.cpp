@@ -3,6 +3,7 @@
 #include "app_paths.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -171,6 +172,24 @@ bool openCloneConnection(const QString& source, const QString& name, QString* er
         return false;
     }
     return true;
+}
+
+bool runSqliteScript(const QString& databaseFile, const QString& sql, QString* error)
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open(QFile::encodeName(databaseFile).constData(), &db) != SQLITE_OK) {
+        if (error)
+            *error = QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_close(db);
+        return false;
+    }
+    char* message = nullptr;
+    const bool ok = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &message) == SQLITE_OK;
+    if (!ok && error)
+        *error = QString::fromUtf8(message ? message : "?");
+    sqlite3_free(message);
+    sqlite3_close(db);
+    return ok;
 }
 
 QDateTime dateTimeFromSql(const QVariant& value)

@@ -49,6 +49,10 @@ void closeConnection(const QString& name);
 // "yyyy-MM-dd hh:mm:ss" (SQLite). Null or unreadable gives a null QDateTime.
 QDateTime dateTimeFromSql(const QVariant& value);
 
+// Runs every statement of `sql` on the SQLite file, creating it: for building POS
+// databases (demo, tests, benchmarks). False with the engine's message on failure.
+bool runSqliteScript(const QString& databaseFile, const QString& sql, QString* error = nullptr);
+
 // Registers getdate() on a SQLite connection, so the shared statements that stamp the
 // server time run unchanged; it gives local time as text "yyyy-MM-dd hh:mm:ss", the
 // form every date-time is stored in. (isnull is a keyword in SQLite: the dialect turns

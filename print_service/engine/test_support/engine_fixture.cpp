@@ -2,10 +2,12 @@
 
 #include "engine/queue_schema.h"
 #include "platform/database.h"
+#include "platform/gbk_text.h"
 #include "platform/ini_file.h"
 #include "platform/sql_dialect.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -156,6 +158,17 @@ int EngineTest::childRows()
     QSqlQuery q(db);
     q.exec(u"select count(*) from Pos_u_PrintDishChild"_s);
     return q.next() ? q.value(0).toInt() : -1;
+}
+
+QStringList EngineTest::traceLines() const
+{
+    QFile file(home.appDir() + u"CookhubTrace.txt"_s);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines = decodeGbk(file.readAll()).split(u"\r\n"_s, Qt::SkipEmptyParts);
+    for (QString& line : lines)
+        line = line.mid(19 + 6);  // date-time and six spaces
+    return lines;
 }
 
 void EngineTest::writeSetting(const QString& key, const QString& value)

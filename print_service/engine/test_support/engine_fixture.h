@@ -73,6 +73,8 @@ protected:
     int childRows();
 
     void writeSetting(const QString& key, const QString& value);
+    // The texts of the trace file's lines, without their date-time.
+    QStringList traceLines() const;
     std::unique_ptr<TPrintThread> makeWorker();
     void runPass(IntakePass pass);
     void runAllPasses();

@@ -1,11 +1,11 @@
 #include "pos_database.h"
 
+#include "platform/database.h"
 #include "platform/ini_file.h"
 
 #include <QFile>
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 using namespace Qt::StringLiterals;
 
@@ -13,19 +13,11 @@ namespace cookhub::test {
 
 bool applySql(const QString& databaseFile, const QString& sql)
 {
-    sqlite3* db = nullptr;
-    if (sqlite3_open(QFile::encodeName(databaseFile).constData(), &db) != SQLITE_OK) {
-        ADD_FAILURE() << "cannot open " << databaseFile.toStdString();
-        sqlite3_close(db);
-        return false;
-    }
-    char* error = nullptr;
-    const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error);
-    if (rc != SQLITE_OK)
-        ADD_FAILURE() << "SQL failed: " << (error ? error : "?");
-    sqlite3_free(error);
-    sqlite3_close(db);
-    return rc == SQLITE_OK;
+    QString error;
+    const bool ok = runSqliteScript(databaseFile, sql, &error);
+    if (!ok)
+        ADD_FAILURE() << "SQL failed: " << error.toStdString();
+    return ok;
 }
 
 bool applySqlFile(const QString& databaseFile, const QString& sqlFile)
