@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # Runs Padlink on a demo folder: one base station simulated on a pseudo-terminal
-# with three handhelds (one sends a request now and then, one answers with a bad
-# checksum, one stays silent) and a stand-in front-end window that prints the
-# notices it gets. Offscreen when there is no display. Ctrl+C ends everything.
+# with five handhelds (one sends a request now and then, one answers with a bad
+# checksum, one stays silent, one asks for an update download now and then, one
+# takes a manual download started on the download page) and a stand-in
+# front-end window that prints the notices it gets. The TXT folder holds small
+# table files and their version file. Offscreen when there is no display.
+# Ctrl+C ends everything.
 #   scripts/demo-padlink.sh [BUILD]   BUILD: a build folder (default build/, built here
 #                                     when padlink or basestation-sim is missing)
 # While it runs:
 #   demo-padlink/monitor.png   picture of the main dialog (monitor page), redrawn every 2 s
 #   demo-padlink/Log.txt       traffic log, one hex line per write and read (tail -f it)
+#   demo-padlink/sim.log       the simulator's downloads, one line per table received
+#   demo-padlink/received/     the tables the handhelds received, ADDRESS-update-NN.bin
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath -m "${1:-$root/build}")
@@ -32,20 +37,48 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
+gbk() { sed 's/$/\r/' | iconv -f UTF-8 -t GBK; }
+
+# What the update handheld holds: older versions of the dishes (1) and the
+# floors (12) than the bridge's version file below, so it gets those two.
+printf '1,1,0,0,0,0,0\n2,1,0,0,0,0,1\n3,1,0,0,0,0,1\n4,1,0,0,0,0,1\n5,1,0,0,0,0,1\n6,1,0,0,0,0,1\n7,1,0,0,0,0,1\n8,1,0,0,0,0,1\n9,1,0,0,0,0,1\n10,1,0,0,0,0,1\n12,1,0,0,0,0,0\n' \
+  >"$demo/handheld-versions.txt"
+
 # The base station: every 5th poll of 0a0b0c carries a request, every 7th of
-# 112233 a frame with a bad checksum; 445566 never answers.
+# 112233 a frame with a bad checksum; 445566 never answers; 99aabb asks for its
+# tables when the download page starts a download; every 60th poll of 778899
+# asks for an update download.
 "$build/bin/basestation-sim" --every 5 --handheld 0a0b0c:frames --every 7 --handheld 112233:badcrc \
-  --handheld 445566 >"$demo/sim.out" 2>"$demo/sim.log" &
+  --handheld 445566 --every 1 --handheld 99aabb:manual \
+  --every 60 --handheld "778899:update:$demo/handheld-versions.txt" \
+  --tables-out "$demo/received" >"$demo/sim.out" 2>"$demo/sim.log" &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$demo/sim.out" ] && break; sleep 0.05; done
 pty=$(head -n1 "$demo/sim.out")
 [ -n "$pty" ] || { echo "demo: the simulator did not start (see $demo/sim.log)" >&2; exit 1; }
 
 # The configuration files, GBK with CR LF as the front end's installer writes them.
-gbk() { sed 's/$/\r/' | iconv -f UTF-8 -t GBK; }
 printf '轮循间隔:30\n读取超时:30\n读取时间间隔:30\n调试信息输出:1\n' | gbk >"$demo/TXT/系统时间.txt"
 printf '%s,001\n' "$pty" | gbk >"$demo/TXT/基站.txt"
-printf '1,0a0b0c\n1,112233\n1,445566\n' | gbk >"$demo/TXT/点菜机.txt"
+printf '1,0a0b0c\n1,112233\n1,445566\n1,99aabb\n1,778899\n' | gbk >"$demo/TXT/点菜机.txt"
+
+# The master tables the POS exports, a few rows each, and their version file.
+t="$demo/TXT"
+printf '1,1,1,A01,宫保鸡丁,28,1\n2,1,1,A02,鱼香肉丝,26,1\n3,1,2,B01,清蒸鲈鱼,68,2\n4,2,3,C01,米饭,2,3\n5,2,4,D01,酸梅汤,8,4\n' | gbk >"$t/菜品信息表.txt"
+printf '1,热菜\n2,主食饮品\n' | gbk >"$t/菜品一级分类表.txt"
+printf '1,1,川菜\n2,1,粤菜\n3,2,主食\n4,2,饮品\n' | gbk >"$t/菜品二级分类表.txt"
+printf '1,1\n2,2\n' | gbk >"$t/默认做法表.txt"
+printf '1,1,1,1\n1,4,1,1\n' | gbk >"$t/套餐表.txt"
+printf '1,大厅01,1,4,1,0\n2,大厅02,1,4,1,0\n3,包间A,2,10,2,100.5\n' | gbk >"$t/房台表.txt"
+printf '1,上菜太慢\n2,点错菜\n' | gbk >"$t/退菜理由表.txt"
+printf '1,辣度\n2,口味\n' | gbk >"$t/一级做法表.txt"
+printf '1,1,微辣,0,0,,0\n2,1,特辣,0,1.5,,0\n3,2,少盐,0,0,,0\n' | gbk >"$t/二级做法表.txt"
+printf '1,份,1,0,0\n2,碗,1,0,0\n3,杯,1,0,0\n' | gbk >"$t/菜品单位表.txt"
+printf '1,菜品\n2,酒水\n' | gbk >"$t/统计类别表.txt"
+printf '1,一楼\n2,二楼\n' | gbk >"$t/楼层表.txt"
+printf '1,厨房,热菜,1,1,1,1,打印\n' | gbk >"$t/打印类型表.txt"
+printf '1,1,0,0,0,0,1\n2,1,0,0,0,0,1\n3,1,0,0,0,0,1\n4,1,0,0,0,0,1\n5,1,0,0,0,0,1\n6,1,0,0,0,0,1\n7,1,0,0,0,0,1\n8,1,0,0,0,0,1\n9,1,0,0,0,0,1\n10,1,0,0,0,0,1\n12,1,0,0,0,0,1\n' \
+  | gbk >"$t/数据库版本.txt"
 
 # The stand-in front end: a window socket that prints each notice and returns 0.
 python3 - "$PADLINK_IPC_DIR/$front_title" <<'PY' &
@@ -78,6 +111,8 @@ export PADLINK_SCREENSHOT="$demo/monitor.png"
 cat <<EOF2
 padlink demo in $demo
   base station on $pty (simulator log: $demo/sim.log)
+  update downloads:     778899 asks every 60th poll; tables land in $demo/received
+  manual download:      tick 99aabb on the download page and press "下载"
   monitor page picture: $demo/monitor.png (every 2 s)
   traffic log:          tail -f $demo/Log.txt
   show the window:      the front end's "XS"; end the bridge: "TC" (see README)

@@ -1,7 +1,9 @@
 // Start-up of the bridge.
 #include "app/bridge_app.h"
 
+#include "app/dialog_download_host.h"
 #include "app/main_dialog.h"
+#include "download/poll_downloads.h"
 #include "logs/program_log.h"
 #include "platform/single_instance.h"
 
@@ -42,9 +44,11 @@ int runBridge(int argc, char** argv) {
     QApplication app(qtArgc, argv);
     app.setQuitOnLastWindowClosed(false);
     UnansweredRequests requests;
-    UnservedDownloads downloads;
+    DialogDownloadHost downloadWindow;
+    PollDownloads downloads(downloadWindow, globalDownloadFlags());
     MainDialog dialog(BridgeSetup{globalLinkState(), std::filesystem::current_path(), notifyWindow,
                                   "Padlink", &requests, &downloads});
+    downloadWindow.attach(dialog.downloadHost());
     if (!dialog.ended()) {
         dialog.show();
         app.exec();

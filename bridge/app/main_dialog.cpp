@@ -54,7 +54,7 @@ QString captionOf(const Message& message) {
 
 // How the poll threads reach this dialog: every call waits until the
 // user-interface thread has taken it, as SendMessage did.
-class MainDialog::WindowHost final : public PollHost {
+class MainDialog::WindowHost final : public PollHost, public DownloadHost {
 public:
     explicit WindowHost(MainDialog& dialog) : dialog_(dialog) {}
 
@@ -69,6 +69,19 @@ public:
     void showMessage(std::string_view text) override {
         dialog_.invoker_->invoke(
             [&] { showMessageBox(&dialog_, kDefaultCaption, fromGbk(text)); });
+    }
+    void showMessage(const Notice& notice) override {
+        dialog_.invoker_->invoke([&] {
+            showMessageBox(&dialog_, notice.caption.empty() ? kDefaultCaption : fromGbk(notice.caption),
+                           fromGbk(notice.text));
+        });
+    }
+    void postDownloadProgress(std::string_view record) override {
+        dialog_.invoker_->invoke([&] {
+            if (dialog_.download_ != nullptr) {
+                dialog_.download_->showProgress(record);
+            }
+        });
     }
 
 private:
@@ -91,7 +104,7 @@ MainDialog::MainDialog(BridgeSetup setup, QWidget* parent)
     monitor_ = new MonitorPage(
         [this] { return toggleStationDisplay(setup_.state.stationDisplay, selectedStation_); });
     tabs_->addTab(monitor_, QStringLiteral("系统监控"));
-    download_ = new DownloadPage;
+    download_ = new DownloadPage(setup_.state.downloadMode, setup_.choice);
     download_->setPortChosen([this](int index) { choosePort(index); });
     tabs_->addTab(download_, QStringLiteral("下载"));
     setUpStations();
@@ -146,6 +159,8 @@ MainDialog::MainDialog(BridgeSetup setup, QWidget* parent)
 
 MainDialog::~MainDialog() { shutDown(); }
 
+DownloadHost& MainDialog::downloadHost() { return *host_; }
+
 void MainDialog::setUpStations() {
     const std::filesystem::path folder = txtFolder(setup_.workFolder);
     const TimingResult timing = loadTiming(folder);
@@ -198,7 +213,8 @@ void MainDialog::choosePort(int index) {
     }
     chooseDisplayedStation(setup_.state.stationDisplay, index);
     const auto& [port, addresses] = stationHandhelds_[static_cast<std::size_t>(index)];
-    download_->showHandhelds(fromGbk(port), addresses);
+    download_->showHandhelds(fromGbk(port), addresses,
+                             &setup_.state.table.rows[static_cast<std::size_t>(index)]);
 }
 
 void MainDialog::handleNotice(const WindowMessage& message) {

@@ -5,6 +5,8 @@
 // only through the invoker; it must shut them down before it goes away.
 #pragma once
 
+#include "download/conversations.h"
+#include "download/download_flags.h"
 #include "link/link_flags.h"
 #include "link/poll_thread.h"
 #include "platform/window_messages.h"
@@ -39,6 +41,8 @@ struct BridgeSetup {
     std::string ownTitle = "Padlink";
     RequestHandler* requests = nullptr;
     DownloadHandler* downloads = nullptr;
+    // Written by the download page at "下载"; the downloads must read the same.
+    ManualChoice choice = globalManualChoice();
 };
 
 class MainDialog : public QDialog {
@@ -54,6 +58,10 @@ public:
     void hideToTray();
     // The line watch's tick, also for tests.
     void watchLine();
+
+    // The window side of the download conversations; calls from poll threads
+    // wait until the user-interface thread has handled them.
+    DownloadHost& downloadHost();
 
     MonitorPage* monitorPage() const { return monitor_; }
     DownloadPage* downloadPage() const { return download_; }

@@ -149,5 +149,50 @@ TEST_F(PadlinkProcess, MissingConfigurationIsReportedAndTheWindowStillRuns) {
               std::string::npos);
 }
 
+TEST_F(PadlinkProcess, HandheldsGetTheTablesTheirVersionsMissAndAMissingFileIsReported) {
+    basestation::BaseStationSim sim;
+    ASSERT_TRUE(sim.ok());
+    const auto received = folder.path() / "received";
+    std::filesystem::create_directories(received);
+    sim.setTablesFolder(received);
+    // 0a0b0c misses the bridge's version of table 1, 112233 that of table 3,
+    // whose file is not there.
+    basestation::HandheldScript wantsDishes;
+    wantsDishes.address = {0x0c, 0x0b, 0x0a};
+    wantsDishes.mode = basestation::ReplyMode::updateDownload;
+    basestation::DownloadScript once;
+    once.maxDownloads = 1;
+    once.peer.versionRows = {{1, 1, 1, 1, 1, 1, 1}};
+    sim.addHandheld(wantsDishes, once);
+    basestation::HandheldScript wantsMissing = wantsDishes;
+    wantsMissing.address = {0x33, 0x22, 0x11};
+    once.peer.versionRows = {{1, 1, 1, 1, 1, 1, 2}, {3, 0, 0, 0, 0, 0, 0}};
+    sim.addHandheld(wantsMissing, once);
+    sim.start();
+
+    testing::writeTxtFolder(work, "轮循间隔:5\n读取超时:10\n读取时间间隔:5", sim.slavePath() + ",1\n",
+                            "1,0a0b0c\n1,112233\n");
+    const auto txt = work / "TXT";
+    testing::writeTable(txt, 1, QStringLiteral("1,1,1,D1,红烧肉,1800,1\n2,1,1,D2,清蒸 鱼,4200,1\n"));
+    {
+        std::ofstream versions(txt / "数据库版本.txt", std::ios::binary);
+        versions << "1,1,1,1,1,1,2\r\n3,1,1,1,1,1,1\r\n";
+    }
+    const pid_t pid = start({"POS"});
+    const auto dishes = received / basestation::receivedTableName("0a0b0c", false, 1);
+    const auto errors = folder.path() / "stderr-0.txt";
+    const std::string missing = "message: 错误: 读取文件“菜品二级分类表.txt”错误";
+    ASSERT_TRUE(testing::waitUntil(
+        [&] { return std::filesystem::exists(dishes) && contents(errors).find(missing) != std::string::npos; },
+        std::chrono::seconds(20)))
+        << contents(errors);
+    testing::expectSameRecords(dishes, txt, 1);
+    ASSERT_TRUE(testing::waitUntil([&] { return sim.downloadsStarted() == 2; }, std::chrono::seconds(5)));
+    EXPECT_EQ(sim.tablesWritten().size(), 1u);
+
+    ASSERT_TRUE(send("TC"));
+    EXPECT_EQ(exitStatus(pid, std::chrono::seconds(30)), 0);
+}
+
 }  // namespace
 }  // namespace padlink

@@ -1,8 +1,16 @@
-// The pages of the main dialog: the traffic monitor, the download page (its
-// start-up part: port box, handheld tree and list) and the about page, plus
-// the about box. Pages show what they are given; they never read files or
-// start threads themselves.
+// The pages of the main dialog: the traffic monitor, the download page (port
+// box, handheld tree with the download marks, table boxes, list with each
+// handheld's progress, the "下载" button) and the about page, plus the about
+// box. Pages show what they are given and write only the flags they are
+// handed; they never read files or start threads themselves.
 #pragma once
+
+#include "download/download_flags.h"
+#include "link/handheld_table.h"
+
+#include <array>
+#include <atomic>
+#include <string_view>
 
 #include <QDialog>
 #include <QTimer>
@@ -12,10 +20,12 @@
 #include <string>
 #include <vector>
 
+class QCheckBox;
 class QComboBox;
 class QPlainTextEdit;
 class QPushButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace padlink {
 
@@ -53,22 +63,51 @@ private:
 
 class DownloadPage : public QWidget {
 public:
-    explicit DownloadPage(QWidget* parent = nullptr);
+    // The page writes the manual choice and downloadMode at "下载" and the
+    // marks of the shown station's handhelds as the tree is ticked.
+    DownloadPage(std::atomic<int>& downloadMode, ManualChoice choice, QWidget* parent = nullptr);
 
     void setPorts(const std::vector<std::string>& portNames);
-    // The tree and list show the handhelds of the given port.
-    void showHandhelds(const QString& portName, const std::vector<std::string>& addresses);
+    // The tree and list show the handhelds of the given port; `row` is that
+    // station's row of the handheld table, whose marks the tree sets.
+    void showHandhelds(const QString& portName, const std::vector<std::string>& addresses,
+                       HandheldRow* row = nullptr);
     void setPortChosen(std::function<void(int)> chosen) { portChosen_ = std::move(chosen); }
+
+    // A progress record "label,text" (GBK) from a download conversation.
+    void showProgress(std::string_view record);
+    // The button, whatever its caption says.
+    void pressDownload();
+
+    bool downloading() const { return downloading_; }
+    int checkedHandhelds() const { return checkedHandhelds_; }
 
     QComboBox* portBox() const { return portBox_; }
     QTreeWidget* tree() const { return tree_; }
     QTreeWidget* list() const { return list_; }
+    QPushButton* downloadButton() const { return button_; }
+    // The box of table 1..13.
+    QCheckBox* tableBox(int number) const;
 
 private:
+    void treeItemChanged(QTreeWidgetItem* item);
+    HandheldEntry* entryFor(const QString& address) const;
+    void setMark(HandheldEntry* entry, bool marked);
+    void setControlsEnabled(bool enabled);
+    void setRowStates(const QString& marked);
+
+    std::atomic<int>& downloadMode_;
+    ManualChoice choice_;
+    HandheldRow* row_ = nullptr;
     QComboBox* portBox_;
     QTreeWidget* tree_;
     QTreeWidget* list_;
+    QPushButton* button_;
+    std::array<QCheckBox*, kTableCount> tableBoxes_{};
     std::function<void(int)> portChosen_;
+    int checkedHandhelds_ = 0;
+    bool downloading_ = false;
+    bool filling_ = false;
 };
 
 class AboutPage : public QWidget {

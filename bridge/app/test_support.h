@@ -1,15 +1,21 @@
-// Shared pieces of the window and process tests: a demo-like TXT folder and a
-// wait that pumps the event loop until a condition holds.
+// Shared pieces of the window and process tests: a demo-like TXT folder, table
+// files, the check of a table a simulated handheld received, and a wait that
+// pumps the event loop until a condition holds.
 #pragma once
 
 #include "app/gbk_text.h"
+#include "download/table_files.h"
+
+#include <gtest/gtest.h>
 
 #include <QCoreApplication>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <cstring>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -41,6 +47,36 @@ inline bool waitUntil(const std::function<bool()>& condition,
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
+}
+
+// Writes a table file (UTF-8 given, GBK with CR LF on disk).
+inline void writeTable(const std::filesystem::path& txt, int number, const QString& lines) {
+    std::ofstream out(txt / tableFile(number)->fileName, std::ios::binary);
+    QString text = lines;
+    text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    out << toGbk(text);
+}
+
+inline std::string fileContents(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Every record the handheld took equals the one the file holds.
+inline void expectSameRecords(const std::filesystem::path& received, const std::filesystem::path& txt, int number) {
+    SCOPED_TRACE(received.filename().string());
+    LinkSession session(txt, 1);
+    TableChoice scratch{};
+    std::atomic<int> scratchCount{0};
+    ASSERT_EQ(loadTable(session, number, txt, ManualChoice{scratch, scratchCount}).code, kTableLoaded);
+    const auto expected = session.records(number);
+    const std::string got = fileContents(received);
+    const std::size_t size = tableLayout(number).recordBytes;
+    ASSERT_GT(session.recordCount(number), 0u);
+    ASSERT_EQ(got.size(), expected.size());
+    for (std::size_t r = 0; r < session.recordCount(number); ++r) {
+        EXPECT_EQ(0, std::memcmp(got.data() + r * size, expected.data() + r * size, size)) << "record " << r;
+    }
 }
 
 }  // namespace padlink::testing

@@ -2,15 +2,19 @@
 #include "base_station_sim.h"
 
 #include "link/frame.h"
+#include "link/handheld_table.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <sstream>
 
 namespace basestation {
 
@@ -33,7 +37,45 @@ std::string hexText(const std::uint8_t* bytes, std::size_t size) {
     return text;
 }
 
+// A lost status goes again after the line has been this quiet; shorter than
+// the bridge's give-up time in either conversation.
+constexpr auto kResendAfter = std::chrono::milliseconds(400);
+
+std::string addressText(const std::array<std::uint8_t, 3>& address) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02x%02x%02x", address[2], address[1], address[0]);
+    return text;
+}
+
 }  // namespace
+
+std::string receivedTableName(std::string_view address, bool manual, int table) {
+    char number[4];
+    std::snprintf(number, sizeof number, "%02d", table);
+    return std::string(address) + (manual ? "-manual-" : "-update-") + number + ".bin";
+}
+
+std::optional<std::vector<handheld::VersionRow>> readVersionRows(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::vector<handheld::VersionRow> rows;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.find_first_not_of(" \t\r") == std::string::npos) {
+            continue;
+        }
+        handheld::VersionRow row{};
+        std::istringstream fields(line);
+        std::string field;
+        for (std::size_t i = 0; i < row.size() && std::getline(fields, field, ','); ++i) {
+            row[i] = static_cast<std::uint8_t>(std::atoi(field.c_str()));
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
 
 std::optional<std::array<std::uint8_t, 3>> parseAddress(std::string_view text) {
     if (text.size() != 6) {
@@ -133,13 +175,17 @@ BaseStationSim::~BaseStationSim() {
     }
 }
 
-void BaseStationSim::addHandheld(HandheldScript script) {
+void BaseStationSim::addHandheld(HandheldScript script, DownloadScript download) {
     if (script.every < 1) {
         script.every = 1;
     }
+    download.peer.address = script.address;
     scripts_.push_back(std::move(script));
+    downloadScripts_.push_back(std::move(download));
     nextFrame_.push_back(0);
     pollsSeen_.push_back(0);
+    downloadsAsked_.push_back(0);
+    manualServed_.push_back(false);
 }
 
 void BaseStationSim::start() {
@@ -174,6 +220,16 @@ std::size_t BaseStationSim::pollCount() const {
     return polls_.size();
 }
 
+int BaseStationSim::downloadsStarted() const {
+    const std::lock_guard lock(mutex_);
+    return downloadsStarted_;
+}
+
+std::vector<std::filesystem::path> BaseStationSim::tablesWritten() const {
+    const std::lock_guard lock(mutex_);
+    return tablesWritten_;
+}
+
 bool BaseStationSim::waitFor(const std::function<bool(const std::vector<Poll>&)>& condition,
                              std::chrono::milliseconds timeout) const {
     std::unique_lock lock(mutex_);
@@ -183,7 +239,8 @@ bool BaseStationSim::waitFor(const std::function<bool(const std::vector<Poll>&)>
 void BaseStationSim::run() {
     for (;;) {
         std::array<pollfd, 2> entries{{{master_, POLLIN, 0}, {wakeRead_, POLLIN, 0}}};
-        const int ready = ::poll(entries.data(), entries.size(), -1);
+        // During a download the quiet line matters too: a lost status goes again.
+        const int ready = ::poll(entries.data(), entries.size(), active_ ? 20 : -1);
         if (ready < 0 && errno == EINTR) {
             continue;
         }
@@ -191,11 +248,20 @@ void BaseStationSim::run() {
             return;
         }
         if ((entries[0].revents & POLLIN) == 0) {
+            if (active_ && Clock::now() - lastTraffic_ > kResendAfter) {
+                lastTraffic_ = Clock::now();
+                sendAll(active_->quiet());
+            }
+            if ((entries[0].revents & (POLLHUP | POLLERR)) != 0) {
+                // No bridge holds the line at the moment.
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
             continue;
         }
         std::uint8_t chunk[4096];
         const ssize_t n = ::read(master_, chunk, sizeof chunk);
         if (n > 0) {
+            lastTraffic_ = Clock::now();
             pending_.insert(pending_.end(), chunk, chunk + n);
             consume();
         }
@@ -208,6 +274,8 @@ void BaseStationSim::consume() {
     for (;;) {
         if (pending_.size() >= 7 && pending_[4] == 0xEF && pending_[5] == 0x7B &&
             pending_[6] == 0xCD) {
+            // The bridge polls again only once a conversation is over.
+            endDownload();
             Poll poll{Clock::now(), {}};
             std::copy_n(pending_.begin(), 7, poll.bytes.begin());
             pending_.erase(pending_.begin(), pending_.begin() + 7);
@@ -221,6 +289,12 @@ void BaseStationSim::consume() {
             }
             answer(poll.bytes);
             continue;
+        }
+        if (active_) {
+            // The handheld frames the conversation itself (the no-update frame
+            // keeps the request's length, so a length field cannot be trusted).
+            feedDownload();
+            return;
         }
         if (pending_.size() >= padlink::kHeaderSize) {
             const std::size_t length = static_cast<std::size_t>(pending_[5]) << 8 | pending_[6];
@@ -254,7 +328,15 @@ void BaseStationSim::answer(const std::array<std::uint8_t, 7>& poll) {
         if (!std::equal(script.address.begin(), script.address.end(), poll.begin())) {
             continue;
         }
+        if (script.mode == ReplyMode::manualDownload && poll[3] != padlink::kDownloadMark) {
+            manualServed_[s] = false;
+            return;
+        }
         if (++pollsSeen_[s] % script.every != 0) {
+            return;
+        }
+        if (script.mode == ReplyMode::manualDownload || script.mode == ReplyMode::updateDownload) {
+            startDownload(s, poll);
             return;
         }
         Bytes reply;
@@ -272,6 +354,9 @@ void BaseStationSim::answer(const std::array<std::uint8_t, 7>& poll) {
                     reply[9] ^= 0x5A;
                 }
                 break;
+            case ReplyMode::manualDownload:
+            case ReplyMode::updateDownload:
+                return;
             case ReplyMode::garbage:
                 reply = {0x13, 0x57, poll[0], 0x20, 0x99, 0x00, 0x05, 0x42, 0xde, 0xad, 0xbe,
                          0xef, 0x01, 0x02, 0x03, 0x04, 0x05};
@@ -296,6 +381,112 @@ void BaseStationSim::send(const Bytes& bytes) {
             return;
         }
         done += static_cast<std::size_t>(n);
+    }
+}
+
+}  // namespace basestation
+
+namespace basestation {
+
+void BaseStationSim::sendAll(const std::vector<Bytes>& frames) {
+    if (frames.empty()) {
+        return;
+    }
+    std::this_thread::sleep_for(replyDelay_);
+    for (const Bytes& frame : frames) {
+        send(frame);
+    }
+}
+
+void BaseStationSim::startDownload(std::size_t script, const std::array<std::uint8_t, 7>& poll) {
+    const HandheldScript& chosen = scripts_[script];
+    const DownloadScript& download = downloadScripts_[script];
+    const bool manual = chosen.mode == ReplyMode::manualDownload;
+    if ((manual && manualServed_[script]) ||
+        (download.maxDownloads >= 0 && downloadsAsked_[script] >= download.maxDownloads)) {
+        return;
+    }
+    ++downloadsAsked_[script];
+    handheld::PeerScript peer = download.peer;
+    peer.wants = manual ? handheld::Wants::manual : handheld::Wants::update;
+    active_ = std::make_unique<handheld::HandheldConversation>(std::move(peer));
+    activeScript_ = script;
+    activeWritten_.clear();
+    {
+        const std::lock_guard lock(mutex_);
+        ++downloadsStarted_;
+    }
+    changed_.notify_all();
+    if (observer_) {
+        observer_("download " + addressText(chosen.address) + (manual ? " manual" : " update") +
+                  " requested");
+    }
+    sendAll(active_->receive(poll));
+}
+
+void BaseStationSim::feedDownload() {
+    const Bytes bytes = std::move(pending_);
+    pending_.clear();
+    const auto replies = active_->receive(bytes);
+    writeReceivedTables();
+    sendAll(replies);
+}
+
+void BaseStationSim::endDownload() {
+    if (!active_) {
+        return;
+    }
+    const HandheldScript& script = scripts_[activeScript_];
+    if (script.mode == ReplyMode::manualDownload && active_->finished()) {
+        manualServed_[activeScript_] = true;
+    }
+    if (observer_) {
+        observer_("download " + addressText(script.address) +
+                  (active_->finished() ? " finished" : " broken off") + ", " +
+                  std::to_string(activeWritten_.size()) + " tables whole");
+    }
+    active_.reset();
+}
+
+void BaseStationSim::writeReceivedTables() {
+    if (tablesFolder_.empty()) {
+        return;
+    }
+    const HandheldScript& script = scripts_[activeScript_];
+    const bool manual = script.mode == ReplyMode::manualDownload;
+    for (const handheld::ReceivedTable& table : active_->tables()) {
+        if (!table.complete() ||
+            std::find(activeWritten_.begin(), activeWritten_.end(), table.number) != activeWritten_.end()) {
+            continue;
+        }
+        activeWritten_.push_back(table.number);
+        const auto target = tablesFolder_ / receivedTableName(addressText(script.address), manual, table.number);
+        auto partial = target;
+        partial += ".part";
+        const Bytes records = table.records();
+        {
+            std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+            out.write(reinterpret_cast<const char*>(records.data()), static_cast<std::streamsize>(records.size()));
+            if (!out) {
+                continue;
+            }
+        }
+        // Whole or not at all: a reader waiting for the file never sees half of it.
+        std::error_code failed;
+        std::filesystem::rename(partial, target, failed);
+        if (failed) {
+            continue;
+        }
+        {
+            const std::lock_guard lock(mutex_);
+            tablesWritten_.push_back(target);
+        }
+        changed_.notify_all();
+        if (observer_) {
+            observer_("download " + addressText(script.address) + " table " +
+                      std::to_string(table.number) + ": " + std::to_string(table.records().size()) +
+                      " bytes -> " + target.string());
+        }
     }
 }
 

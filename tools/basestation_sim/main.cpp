@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
@@ -20,12 +21,25 @@ void onSignal(int) { stopSignal = 1; }
 void usage() {
     std::fprintf(stderr,
                  "usage: basestation-sim [--handheld ADDRESS[:MODE[:FILE]]]... [--every N]\n"
-                 "                       [--reply-delay-ms MS] [--verbose]\n"
+                 "                       [--reply-delay-ms MS] [--tables-out DIR] [--verbose]\n"
+                 "                       [--max-downloads N] [--repeat-packet K] [--drop-status F]\n"
+                 "                       [--silent-after F]\n"
                  "  ADDRESS  six hex digits as in the handheld file, e.g. 0a0b0c\n"
-                 "  MODE     silent (default), frames, badcrc or garbage\n"
-                 "  FILE     hexadecimal frames, one per line (frames, badcrc); without it\n"
-                 "           a sound request with command 0x31 is sent\n"
-                 "  --every N  the handhelds named after it answer only every N-th poll\n");
+                 "  MODE     silent (default), frames, badcrc, garbage, manual or update\n"
+                 "  FILE     frames, badcrc: hexadecimal frames, one per line; without it a\n"
+                 "           sound request with command 0x31 is sent\n"
+                 "           update: the handheld's version rows, 7 integers a line as in\n"
+                 "           the version file; without it the handheld asks for nothing\n"
+                 "  manual   answers download polls with a manual download request\n"
+                 "  update   answers a poll with an update request\n"
+                 "The options below apply to the handhelds named after them:\n"
+                 "  --every N          answer only every N-th poll (update: ask every N-th poll)\n"
+                 "  --max-downloads N  ask for at most N downloads\n"
+                 "  --repeat-packet K  ask once for packet K of the first table again (0xFF)\n"
+                 "  --drop-status F    lose the status that answers bridge frame F once\n"
+                 "  --silent-after F   stop answering after F bridge frames\n"
+                 "  --tables-out DIR   write each table received whole to DIR\n"
+                 "                     (ADDRESS-manual-NN.bin, ADDRESS-update-NN.bin)\n");
 }
 
 }  // namespace
@@ -38,6 +52,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     int every = 1;
+    int maxDownloads = -1;
+    handheld::PeerScript misbehaviour;
     bool verbose = false;
     for (int a = 1; a < argc; ++a) {
         const std::string arg = argv[a];
@@ -53,6 +69,7 @@ int main(int argc, char** argv) {
             }
             script.address = *address;
             script.every = every;
+            DownloadScript download{misbehaviour, maxDownloads};
             const std::string mode =
                 first == std::string::npos ? "silent" : option.substr(first + 1, second - first - 1);
             if (mode == "silent") {
@@ -63,11 +80,23 @@ int main(int argc, char** argv) {
                 script.mode = ReplyMode::badCrc;
             } else if (mode == "garbage") {
                 script.mode = ReplyMode::garbage;
+            } else if (mode == "manual") {
+                script.mode = ReplyMode::manualDownload;
+            } else if (mode == "update") {
+                script.mode = ReplyMode::updateDownload;
             } else {
                 std::fprintf(stderr, "basestation-sim: unknown mode %s\n", mode.c_str());
                 return 2;
             }
-            if (second != std::string::npos) {
+            if (second != std::string::npos && script.mode == ReplyMode::updateDownload) {
+                const auto rows = readVersionRows(option.substr(second + 1));
+                if (!rows) {
+                    std::fprintf(stderr, "basestation-sim: cannot read version rows from %s\n",
+                                 option.substr(second + 1).c_str());
+                    return 2;
+                }
+                download.peer.versionRows = *rows;
+            } else if (second != std::string::npos) {
                 const auto frames = readHexFrames(option.substr(second + 1));
                 if (!frames) {
                     std::fprintf(stderr, "basestation-sim: cannot read frames from %s\n",
@@ -76,9 +105,26 @@ int main(int argc, char** argv) {
                 }
                 script.frames = *frames;
             }
-            sim.addHandheld(std::move(script));
+            sim.addHandheld(std::move(script), std::move(download));
         } else if (arg == "--every" && a + 1 < argc) {
             every = std::max(1, std::atoi(argv[++a]));
+        } else if (arg == "--max-downloads" && a + 1 < argc) {
+            maxDownloads = std::atoi(argv[++a]);
+        } else if (arg == "--repeat-packet" && a + 1 < argc) {
+            misbehaviour.repeatPacket = std::atoi(argv[++a]);
+        } else if (arg == "--drop-status" && a + 1 < argc) {
+            misbehaviour.dropStatusAt = std::atoi(argv[++a]);
+        } else if (arg == "--silent-after" && a + 1 < argc) {
+            misbehaviour.silentAfter = std::atoi(argv[++a]);
+        } else if (arg == "--tables-out" && a + 1 < argc) {
+            const std::filesystem::path folder = argv[++a];
+            std::error_code failed;
+            std::filesystem::create_directories(folder, failed);
+            if (failed) {
+                std::fprintf(stderr, "basestation-sim: cannot make %s\n", folder.c_str());
+                return 2;
+            }
+            sim.setTablesFolder(folder);
         } else if (arg == "--reply-delay-ms" && a + 1 < argc) {
             sim.setReplyDelay(std::chrono::milliseconds(std::max(0, std::atoi(argv[++a]))));
         } else if (arg == "--verbose") {
@@ -88,11 +134,12 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (verbose) {
-        sim.setObserver([](std::string_view line) {
+    // Downloads are always told; every poll and frame only when asked for.
+    sim.setObserver([verbose](std::string_view line) {
+        if (verbose || line.starts_with("download ")) {
             std::fprintf(stderr, "basestation-sim: %.*s\n", static_cast<int>(line.size()), line.data());
-        });
-    }
+        }
+    });
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
     std::printf("%s\n", sim.slavePath().c_str());
