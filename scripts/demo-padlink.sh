@@ -2,8 +2,8 @@
 # Runs Padlink on a demo folder: one base station simulated on a pseudo-terminal
 # with five handhelds (one sends a request now and then, one answers with a bad
 # checksum, one stays silent, one asks for an update download now and then, one
-# takes a manual download started on the download page) and a stand-in
-# front-end window that prints the notices it gets. The TXT folder holds small
+# takes a manual download started on the download page) and the front end
+# simulator, which answers every notice and logs it to frontend.log. The TXT folder holds small
 # table files and their version file. Offscreen when there is no display.
 # Ctrl+C ends everything.
 #   scripts/demo-padlink.sh [BUILD]   BUILD: a build folder (default build/, built here
@@ -17,10 +17,10 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath -m "${1:-$root/build}")
 
-if [ ! -x "$build/bin/padlink" ] || [ ! -x "$build/bin/basestation-sim" ]; then
+if [ ! -x "$build/bin/padlink" ] || [ ! -x "$build/bin/basestation-sim" ] || [ ! -x "$build/bin/frontend-sim" ]; then
   "$root/scripts/setup.sh"
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBACKOFFICE_TESTS=OFF >/dev/null
-  ninja -C "$build" padlink basestation-sim
+  ninja -C "$build" padlink basestation-sim frontend-sim
 fi
 
 demo="$root/demo-padlink"
@@ -80,26 +80,9 @@ printf '1,厨房,热菜,1,1,1,1,打印\n' | gbk >"$t/打印类型表.txt"
 printf '1,1,0,0,0,0,1\n2,1,0,0,0,0,1\n3,1,0,0,0,0,1\n4,1,0,0,0,0,1\n5,1,0,0,0,0,1\n6,1,0,0,0,0,1\n7,1,0,0,0,0,1\n8,1,0,0,0,0,1\n9,1,0,0,0,0,1\n10,1,0,0,0,0,1\n12,1,0,0,0,0,1\n' \
   | gbk >"$t/数据库版本.txt"
 
-# The stand-in front end: a window socket that prints each notice and returns 0.
-python3 - "$PADLINK_IPC_DIR/$front_title" <<'PY' &
-import os, socket, struct, sys
-path = sys.argv[1]
-if os.path.exists(path):
-    os.unlink(path)
-server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-server.bind(path)
-server.listen(8)
-while True:
-    peer, _ = server.accept()
-    header = peer.recv(12, socket.MSG_WAITALL)
-    if len(header) == 12:
-        message, dwdata, size = struct.unpack('<III', header)
-        data = peer.recv(size, socket.MSG_WAITALL) if size else b''
-        text = data.split(b'\0')[0].decode('gbk', 'replace')
-        print(f'front end: notice {text!r} (dwData {dwdata})', flush=True)
-        peer.sendall(struct.pack('<I', 0))
-    peer.close()
-PY
+# The front end: the simulator answers every notice from its default answers and
+# logs each notice with its request line to frontend.log.
+"$build/bin/frontend-sim" --home "$demo" --title "$front_title" </dev/null >"$demo/frontend.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do [ -S "$PADLINK_IPC_DIR/$front_title" ] && break; sleep 0.05; done
 

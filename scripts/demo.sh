@@ -14,7 +14,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 
 cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBACKOFFICE_TESTS=OFF >/dev/null
-ninja -C "$root/build" cookhub padlink basestation-sim
+ninja -C "$root/build" cookhub padlink basestation-sim frontend-sim
 
 home="$root/demo-home"
 if [ "${1:-}" = "--fresh" ] || [ ! -f "$home/pos.db" ]; then

@@ -12,7 +12,6 @@ packages=(
   fonts-wqy-microhei poppler-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  python3
 )
 
 missing=()

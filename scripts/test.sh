@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds the test build (AddressSanitizer and
-# UndefinedBehaviorSanitizer) and runs every test.
+# UndefinedBehaviorSanitizer), runs the fuzz targets for a minute each
+# (FUZZ_SECONDS=N for another length, 0 to skip) and runs every test.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -9,6 +10,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cmake -S "$root" -B "$root/build-tests" -G Ninja \
   -DCMAKE_BUILD_TYPE=Debug -DBACKOFFICE_SANITIZE=ON -DBACKOFFICE_TESTS=ON
 ninja -C "$root/build-tests"
+
+# A short libFuzzer run of every fuzz target (clang, AddressSanitizer); the tests'
+# own summary closes the output below.
+"$root/scripts/fuzz.sh" "${FUZZ_SECONDS:-60}"
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"

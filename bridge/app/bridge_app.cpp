@@ -3,6 +3,8 @@
 
 #include "app/dialog_download_host.h"
 #include "app/main_dialog.h"
+#include "commands/dispatch.h"
+#include "config/bridge_config.h"
 #include "download/poll_downloads.h"
 #include "logs/program_log.h"
 #include "platform/single_instance.h"
@@ -43,8 +45,11 @@ int runBridge(int argc, char** argv) {
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
     app.setQuitOnLastWindowClosed(false);
-    UnansweredRequests requests;
     DialogDownloadHost downloadWindow;
+    // The command layer's messages are OK boxes on the window, as the downloads' are.
+    CommandLayer requests(orderVersion, notifyWindow, [&downloadWindow](std::string_view text) {
+        downloadWindow.showMessage(Notice{std::string(text), std::string()});
+    });
     PollDownloads downloads(downloadWindow, globalDownloadFlags());
     MainDialog dialog(BridgeSetup{globalLinkState(), std::filesystem::current_path(), notifyWindow,
                                   "Padlink", &requests, &downloads});

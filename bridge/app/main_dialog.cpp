@@ -168,6 +168,7 @@ void MainDialog::setUpStations() {
         showMessageBox(this, captionOf(message), fromGbk(message.text));
     }
     trafficLogEnabled.store(timing.timing.trafficLogEnabled);
+    orderVersion.store(timing.timing.orderVersion);
 
     const StationsResult stations = loadStations(folder);
     download_->setPorts(stations.portNames);

@@ -11,6 +11,9 @@
 #include <string_view>
 
 namespace padlink {
+
+std::atomic<int> orderVersion{0};
+
 namespace {
 
 // File names on disk; the file system carries them as UTF-8.

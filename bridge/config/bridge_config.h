@@ -5,6 +5,8 @@
 // shown, so the window layer decides how to present them.
 #pragma once
 
+#include <atomic>
+
 #include "link/handheld_table.h"
 #include "link/poll_thread_params.h"
 
@@ -16,6 +18,11 @@
 #include <vector>
 
 namespace padlink {
+
+// "落单版本" of the running bridge: loaded with the timing file at start-up, read
+// by the command layer for every item record.
+extern std::atomic<int> orderVersion;
+
 
 // A message for the operator, as GBK bytes. An empty caption means the
 // program's default caption.
