@@ -158,6 +158,7 @@ TEST(RealPath, EveryAnswerKindReachesTheHandheld) {
         EXPECT_EQ(seen->requestLine, c.line);
     }
     EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(station.badAnswers(), 0u) << "the simulated handheld refused an answer";
 }
 
 }  // namespace

@@ -9,9 +9,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <condition_variable>
 #include <future>
 #include <mutex>
+#include <thread>
 
 namespace padlink {
 namespace {
@@ -351,6 +357,44 @@ TEST_F(PollCycle, FailuresShowTheirMessages) {
     download = 1;
     EXPECT_EQ(thread.get(), kPollIndexBeyondCount);
     EXPECT_EQ(host.messages().back(), kIndexBeyondCount);
+}
+
+}  // namespace
+}  // namespace padlink
+
+namespace padlink {
+namespace {
+
+// The simulated handheld checks every answer frame it gets, as a handheld would.
+TEST(SimulatedHandheld, CountsAnswersWhoseChecksumDoesNotHold) {
+    basestation::BaseStationSim sim;
+    ASSERT_TRUE(sim.ok());
+    sim.start();
+    const int fd = ::open(sim.slavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    termios raw{};
+    ASSERT_EQ(::tcgetattr(fd, &raw), 0);
+    ::cfmakeraw(&raw);
+    ASSERT_EQ(::tcsetattr(fd, TCSANOW, &raw), 0);
+
+    std::vector<std::uint8_t> good(20, 0x41);
+    good[0] = 0x01;
+    good[3] = 0x01;  // a frame type the handheld knows
+    good[7] = 0x31;
+    ASSERT_TRUE(sealFrame(good, good.size()));
+    std::vector<std::uint8_t> bad = good;
+    bad[15] ^= 0x01;  // the payload no longer matches its checksum
+    for (const auto* frame : {&good, &bad}) {
+        ASSERT_EQ(::write(fd, frame->data(), frame->size()), static_cast<ssize_t>(frame->size()));
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (sim.framesReceived().size() < 2 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(sim.framesReceived().size(), 2u);
+    EXPECT_EQ(sim.badAnswers(), 1u);
+    ::close(fd);
+    sim.stop();
 }
 
 }  // namespace

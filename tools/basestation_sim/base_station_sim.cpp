@@ -210,6 +210,11 @@ std::vector<Poll> BaseStationSim::polls() const {
     return polls_;
 }
 
+std::size_t BaseStationSim::badAnswers() const {
+    const std::lock_guard lock(mutex_);
+    return badAnswers_;
+}
+
 std::vector<Bytes> BaseStationSim::framesReceived() const {
     const std::lock_guard lock(mutex_);
     return frames_;
@@ -304,11 +309,16 @@ void BaseStationSim::consume() {
                 }
                 Bytes frame(pending_.begin(), pending_.begin() + static_cast<long>(length));
                 pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>(length));
+                // A handheld checks an answer as the bridge checks a reply: both
+                // lengths and the payload checksum.
+                const bool sound = padlink::checkReply(frame) != padlink::ReplyVerdict::reject;
                 if (observer_) {
-                    observer_("frame " + hexText(frame.data(), frame.size()));
+                    observer_(std::string(sound ? "answer ok " : "answer BAD (length or checksum) ") +
+                              hexText(frame.data(), frame.size()));
                 }
                 {
                     const std::lock_guard lock(mutex_);
+                    badAnswers_ += sound ? 0 : 1;
                     frames_.push_back(std::move(frame));
                 }
                 changed_.notify_all();

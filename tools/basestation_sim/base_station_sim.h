@@ -105,6 +105,8 @@ public:
 
     std::vector<Poll> polls() const;
     std::vector<Bytes> framesReceived() const;
+    // Answer frames from the bridge whose lengths or checksum did not hold.
+    std::size_t badAnswers() const;
     std::size_t pollCount() const;
     // Download conversations that have begun, and the tables written so far.
     int downloadsStarted() const;
@@ -150,6 +152,7 @@ private:
     mutable std::condition_variable changed_;
     std::vector<Poll> polls_;
     std::vector<Bytes> frames_;
+    std::size_t badAnswers_ = 0;
     int downloadsStarted_ = 0;
     std::vector<std::filesystem::path> tablesWritten_;
     std::thread thread_;
