@@ -246,31 +246,44 @@ std::vector<Bytes> HandheldConversation::handleFrame(const Bytes& frame) {
     return answer(statusFrame(reply, frame[1], command));
 }
 
-PtyHandheld::PtyHandheld(PeerScript script) : conversation_(std::move(script)) {
+RawPty openRawPty() {
+    RawPty pty;
     const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+    char name[128];
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0 ||
+        ptsname_r(master, name, sizeof name) != 0) {
         if (master >= 0) {
             ::close(master);
         }
-        return;
+        return pty;
     }
-    const char* name = ptsname(master);
-    int pipeFds[2];
-    if (name == nullptr || pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
-        ::close(master);
-        return;
-    }
-    slavePath_ = name;
-    // Raw from the start: an echoing line would hand the peer its own frames.
-    slaveKeeper_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slaveKeeper_ >= 0) {
+    pty.master = master;
+    pty.slavePath = name;
+    pty.slaveKeeper = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (pty.slaveKeeper >= 0) {
         termios settings{};
-        if (tcgetattr(slaveKeeper_, &settings) == 0) {
+        if (tcgetattr(pty.slaveKeeper, &settings) == 0) {
             cfmakeraw(&settings);
-            tcsetattr(slaveKeeper_, TCSANOW, &settings);
+            tcsetattr(pty.slaveKeeper, TCSANOW, &settings);
         }
     }
-    master_ = master;
+    return pty;
+}
+
+PtyHandheld::PtyHandheld(PeerScript script) : conversation_(std::move(script)) {
+    RawPty pty = openRawPty();
+    int pipeFds[2];
+    if (pty.master < 0 || pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
+        for (int fd : {pty.master, pty.slaveKeeper}) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+        return;
+    }
+    slavePath_ = pty.slavePath;
+    slaveKeeper_ = pty.slaveKeeper;
+    master_ = pty.master;
     wakeRead_ = pipeFds[0];
     wakeWrite_ = pipeFds[1];
 }

@@ -111,6 +111,16 @@ private:
 // A 12-byte status frame: 00 index any type 01 00 0C table 00 00 00 0C.
 Bytes statusFrame(std::uint8_t type, std::uint8_t index, std::uint8_t table);
 
+// The master side of a new pseudo-terminal, with its slave side held open in
+// raw mode from the start (an echoing line would hand the peer its own frames,
+// and a closed one drops the line while no bridge has it open).
+struct RawPty {
+    int master = -1;       // -1 when no pseudo-terminal could be made
+    int slaveKeeper = -1;
+    std::string slavePath;
+};
+RawPty openRawPty();
+
 // A handheld on the master side of a pseudo-terminal; the bridge opens
 // slavePath() as its serial port.
 class PtyHandheld {

@@ -139,26 +139,13 @@ Bytes requestFrame(std::uint8_t addressLow, std::uint8_t command, const Bytes& p
 }
 
 BaseStationSim::BaseStationSim() {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    char name[128];
-    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 ||
-        ptsname_r(master_, name, sizeof name) != 0) {
-        if (master_ >= 0) {
-            ::close(master_);
-        }
-        master_ = -1;
+    handheld::RawPty pty = handheld::openRawPty();
+    master_ = pty.master;
+    if (master_ < 0) {
         return;
     }
-    slavePath_ = name;
-    slaveKeeper_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slaveKeeper_ >= 0) {
-        // Raw from the start, so nothing is echoed before the bridge sets its line up.
-        termios settings{};
-        if (tcgetattr(slaveKeeper_, &settings) == 0) {
-            cfmakeraw(&settings);
-            tcsetattr(slaveKeeper_, TCSANOW, &settings);
-        }
-    }
+    slavePath_ = pty.slavePath;
+    slaveKeeper_ = pty.slaveKeeper;
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) == 0) {
         wakeRead_ = ends[0];
