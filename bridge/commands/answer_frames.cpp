@@ -28,6 +28,16 @@ void put16(AnswerBuffer frame, std::size_t at, std::int64_t value) {
     frame[at + 1] = static_cast<std::uint8_t>(v >> 8);
 }
 
+// The first seven fields of a table status, the same in both status answers.
+void putStatusHead(AnswerBuffer frame, const std::int64_t* f) {
+    put16(frame, 12, f[0]);
+    put16(frame, 14, f[1]);
+    put16(frame, 16, f[2]);
+    for (std::size_t k = 3; k < 7; ++k) {
+        put8(frame, 15 + k, f[k]);
+    }
+}
+
 void put16HighFirst(AnswerBuffer frame, std::size_t at, std::int64_t value) {
     const auto v = static_cast<std::uint16_t>(value);
     frame[at] = static_cast<std::uint8_t>(v >> 8);
@@ -137,13 +147,7 @@ std::size_t buildTableStatusAnswer(AnswerBuffer frame, std::string_view answer) 
     for (auto& value : f) {
         value = fields.number();
     }
-    put16(frame, 12, f[0]);
-    put16(frame, 14, f[1]);
-    put16(frame, 16, f[2]);
-    put8(frame, 18, f[3]);
-    put8(frame, 19, f[4]);
-    put8(frame, 20, f[5]);
-    put8(frame, 21, f[6]);
+    putStatusHead(frame, f);
     put8(frame, 22, f[9]);
     put8(frame, 23, f[8]);
     put8(frame, 24, f[7]);
@@ -161,13 +165,7 @@ std::size_t buildTableStatusWithItemsAnswer(AnswerBuffer frame, std::string_view
     for (auto& value : f) {
         value = head.number();
     }
-    put16(frame, 12, f[0]);
-    put16(frame, 14, f[1]);
-    put16(frame, 16, f[2]);
-    put8(frame, 18, f[3]);
-    put8(frame, 19, f[4]);
-    put8(frame, 20, f[5]);
-    put8(frame, 21, f[6]);
+    putStatusHead(frame, f);
     put8(frame, 22, f[8]);
     put8(frame, 23, f[7]);
     putAmount(frame, 24, head.scaled(100));

@@ -25,17 +25,25 @@ constexpr int kDefaultTiming = 30;
 
 bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-// atoi, but saturating instead of overflowing.
-int parseInt(std::string_view text) {
+// Where the digits start, as the C conversions see it: after leading blanks and
+// one sign.
+std::size_t skipBlanksAndSign(std::string_view text, bool* negative) {
     std::size_t i = 0;
     while (i < text.size() && isSpace(text[i])) {
         ++i;
     }
-    bool negative = false;
+    *negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
+        *negative = text[i] == '-';
         ++i;
     }
+    return i;
+}
+
+// atoi, but saturating instead of overflowing.
+int parseInt(std::string_view text) {
+    bool negative = false;
+    std::size_t i = skipBlanksAndSign(text, &negative);
     long long value = 0;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         value = std::min<long long>(value * 10 + (text[i] - '0'), 1LL + INT_MAX);
@@ -53,15 +61,8 @@ int timingValue(std::string_view text) {
 
 // strtoul(text, nullptr, 16) cut to a byte.
 std::uint8_t hexByte(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && isSpace(text[i])) {
-        ++i;
-    }
     bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
+    std::size_t i = skipBlanksAndSign(text, &negative);
     const auto digit = [](char c) -> int {
         if (c >= '0' && c <= '9') return c - '0';
         if (c >= 'a' && c <= 'f') return c - 'a' + 10;
