@@ -24,10 +24,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::chrono::milliseconds connectLimit{1000};
-constexpr std::chrono::milliseconds answerLimit{500};
 constexpr unsigned short defaultPort = 9100;
-constexpr unsigned char statusRequest[] = {0x10, 0x04, 0x01};  // DLE EOT 1: printer status
+constexpr unsigned char DLE = 0x10;
+constexpr unsigned char EOT = 0x04;
+// DLE EOT n: 1 printer status, 2 offline cause, 4 roll paper sensor.
+constexpr unsigned char statusRequests[] = {1, 2, 4};
 
 struct Endpoint {
     sockaddr_storage address{};
@@ -147,29 +148,66 @@ bool connectWithin(const Socket& socket, const Endpoint& endpoint, Clock::time_p
     return ::getsockopt(socket.fd(), SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
 }
 
+// Sends DLE EOT n and reads the first byte of the answer; false when none comes in time.
+bool askStatus(const Socket& socket, unsigned char n, std::chrono::milliseconds limit,
+               unsigned char* answer) {
+    const unsigned char request[] = {DLE, EOT, n};
+    if (::send(socket.fd(), request, sizeof request, MSG_NOSIGNAL) != ssize_t(sizeof request))
+        return false;
+    if (!waitFor(socket.fd(), POLLIN, Clock::now() + limit))
+        return false;
+    unsigned char bytes[16];
+    if (::recv(socket.fd(), bytes, sizeof bytes, MSG_DONTWAIT) <= 0)
+        return false;
+    *answer = bytes[0];
+    return true;
+}
+
+bool isStatusByte(unsigned char byte) {
+    return (byte & 0x93) == 0x12;
+}
+
 }  // namespace
 
 int NetGetStatus(const char* address, unsigned char* buffer, int size, int /*a4*/, int /*a5*/) {
+    return NetGetStatus(address, buffer, size, NetStatusLimits{});
+}
+
+int NetGetStatus(const char* address, unsigned char* buffer, int size,
+                 const NetStatusLimits& limits) {
     Endpoint endpoint;
     if (address == nullptr || !parseAddress(address, &endpoint))
         return -1;
     const Socket socket(endpoint.address.ss_family);
     if (socket.fd() < 0)
         return -1;
-    if (!connectWithin(socket, endpoint, Clock::now() + connectLimit))
+    if (!connectWithin(socket, endpoint, Clock::now() + limits.connect))
         return -1;
 
-    // Connected: the printer is there, whether or not it answers the status request.
-    if (::send(socket.fd(), statusRequest, sizeof statusRequest, MSG_NOSIGNAL) !=
-        ssize_t(sizeof statusRequest))
-        return 0;
-    if (!waitFor(socket.fd(), POLLIN, Clock::now() + answerLimit))
-        return 0;
-    unsigned char answer[16];
-    const ssize_t received = ::recv(socket.fd(), answer, sizeof answer, MSG_DONTWAIT);
-    if (received > 0 && buffer != nullptr && size > 0)
-        std::memcpy(buffer, answer, std::min<size_t>(size_t(received), size_t(size)));
+    // Connected: the printer is there, whether or not it answers the status requests.
+    for (int place = 0; place < int(sizeof statusRequests); ++place) {
+        unsigned char answer = 0;
+        if (!askStatus(socket, statusRequests[place], limits.answer, &answer))
+            break;
+        if (buffer != nullptr && place < size)
+            buffer[place] = answer;
+    }
     return 0;
+}
+
+PaperCondition paperCondition(const unsigned char* buffer, int size) {
+    PaperCondition condition;
+    if (buffer == nullptr)
+        return condition;
+    if (size > 1 && isStatusByte(buffer[1])) {
+        condition.coverOpen = (buffer[1] & 0x04) != 0;
+        condition.paperEnd = (buffer[1] & 0x20) != 0;
+    }
+    if (size > 2 && isStatusByte(buffer[2])) {
+        condition.paperNearEnd = (buffer[2] & 0x0C) != 0;
+        condition.paperEnd = condition.paperEnd || (buffer[2] & 0x60) != 0;
+    }
+    return condition;
 }
 
 }  // namespace cookhub::printing
