@@ -1,5 +1,7 @@
 #include "print_list.h"
 
+#include <algorithm>
+
 namespace cookhub {
 
 std::vector<TPrintList> PrintListStore::snapshot() const
@@ -26,7 +28,26 @@ void PrintListStore::clearNames()
     for (TPrintList& entry : entries_) {
         entry.PrinterName.clear();
         entry.BackupName.clear();
+        entry.Address.clear();
+        entry.Condition.clear();
     }
+}
+
+void PrintListStore::setStatus(const QString& printerName, bool fault, const QString& condition,
+                               const std::optional<QString>& address)
+{
+    QMutexLocker lock(&mutex_);
+    auto entry = std::find_if(entries_.begin(), entries_.end(),
+                              [&](const TPrintList& e) { return e.PrinterName == printerName; });
+    if (entry == entries_.end()) {
+        entries_.emplace_back();
+        entry = std::prev(entries_.end());
+        entry->PrinterName = printerName;
+    }
+    entry->Fault = fault ? 1 : 0;
+    entry->Condition = condition;
+    if (address)
+        entry->Address = *address;
 }
 
 void PrintListStore::setFault(const QString& printerName, bool fault)

@@ -9,6 +9,7 @@
 
 #include <QMutex>
 
+#include <optional>
 #include <vector>
 
 namespace cookhub {
@@ -20,12 +21,16 @@ public:
 
     // Start: the list is emptied.
     void clear();
-    // Stop: every entry keeps its fault flag and loses both names.
+    // Stop: every entry keeps its fault flag and loses both names (and the address
+    // and condition that belong to the name).
     void clearNames();
 
     // The monitor's result for one station: the first entry of that printer name gets
     // the flag, or a new entry is appended.
     void setFault(const QString& printerName, bool fault);
+    // The same with the printer's condition; the address is set only when given.
+    void setStatus(const QString& printerName, bool fault, const QString& condition,
+                   const std::optional<QString>& address);
 
     // The operator's backup choice for entry `index`; false when there is no such entry.
     bool setBackup(size_t index, const QString& printerName, const QString& backupName,

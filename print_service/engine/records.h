@@ -17,6 +17,11 @@ struct TPrintList {
     int PrinterIndex = 0;  // the backup's index in the system printer list
     QString BackupName;    // empty when no backup is chosen
     int Fault = 0;         // 1 when the last network check failed
+    // Kept by the status monitor so the window needs no database: the address of the
+    // first station row of this name, and what the printer said about paper and cover
+    // ("缺纸", "纸将尽", "开盖"; empty when it can print or said nothing).
+    QString Address;
+    QString Condition;
 };
 
 struct TDishList {
