@@ -32,6 +32,7 @@ int main(int argc, char** argv)
     cookhub::ServiceWorkers threads(state, clock, &app);
     cookhub::TFMain window(state, clock, threads);
     threads.setStopAction([&window] { window.btnEndClick(); });
+    threads.setBalloon(&window.balloon());
     QObject::connect(&window, &cookhub::TFMain::exitRequested, &app, &QApplication::quit);
 
     // The window stays hidden, but its show handling runs once: before the first

@@ -49,9 +49,18 @@ void ServiceWorkers::startWorker(const RunToken& token)
     workers_.push_back(std::move(worker));
 }
 
-void ServiceWorkers::startMonitor(const RunToken&)
-{
-    // The printer status monitor arrives with its own work.
+void ServiceWorkers::startMonitor(const RunToken& token) {
+    std::erase_if(monitors_, [](const auto& monitor) { return monitor->isFinished(); });
+    // The print mode and the refresh time are the ones the run's worker loaded.
+    MonitorSettings settings;
+    if (!workers_.empty()) {
+        settings.printMode = workers_.back()->params().printMode;
+        settings.pauseMilliseconds = workers_.back()->params().pauseMilliseconds;
+    }
+    auto monitor = std::make_unique<TPrintStateThread>(state_, clock_, token, kMonitorConnection,
+                                                       settings, *balloon_);
+    monitor->start();
+    monitors_.push_back(std::move(monitor));
 }
 
 void ServiceWorkers::shutdown()
@@ -63,6 +72,11 @@ void ServiceWorkers::shutdown()
             (void)worker.release();  // stuck in the database: the process end takes it
     }
     workers_.clear();
+    for (auto& monitor : monitors_) {
+        if (!monitor->wait(15000))
+            (void)monitor.release();
+    }
+    monitors_.clear();
 }
 
 }  // namespace cookhub

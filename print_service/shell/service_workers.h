@@ -1,10 +1,11 @@
-// The threads Start creates: the print worker (and, with its own work, the status
-// monitor). Owns every worker it made; a worker ends once its run is over, and the
-// finished ones are let go at the next Start.
+// The threads Start creates: the print worker and the status monitor. Owns every
+// thread it made; a thread ends once its run is over, and the finished ones are let go
+// at the next Start.
 #pragma once
 
-#include "service_threads.h"
 #include "engine/print_worker.h"
+#include "service_threads.h"
+#include "status/print_state_thread.h"
 
 #include <QObject>
 
@@ -41,6 +42,9 @@ public:
     ~ServiceWorkers() override;
 
     void setStopAction(std::function<void()> stopAction) { stopAction_ = std::move(stopAction); }
+    // Where the monitor's balloon notes go (standard error until set); must outlive
+    // the monitors.
+    void setBalloon(BalloonNotes* balloon) { balloon_ = balloon ? balloon : &standardError_; }
 
     void startWorker(const RunToken& token) override;
     void startMonitor(const RunToken& token) override;
@@ -57,6 +61,9 @@ private:
     std::atomic<bool> abandon_{false};
     MainThreadOutput output_{mainContext_, &abandon_};
     std::vector<std::unique_ptr<TPrintThread>> workers_;
+    StandardErrorBalloon standardError_;
+    BalloonNotes* balloon_ = &standardError_;
+    std::vector<std::unique_ptr<TPrintStateThread>> monitors_;
 };
 
 }  // namespace cookhub

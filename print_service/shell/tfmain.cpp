@@ -6,7 +6,10 @@
 #include "platform/database.h"
 #include "platform/ini_file.h"
 #include "platform/message_box.h"
+#include "platform/printing/printers.h"
 #include "platform/sql_dialect.h"
+#include "printer_choice.h"
+#include "tray_balloon.h"
 #include "utility.h"
 
 #include <QApplication>
@@ -200,6 +203,7 @@ void TFMain::buildWindow()
         button->setMinimumWidth(70);
         button->setAutoRaise(true);
         button->hide();
+        connect(button, &QToolButton::clicked, this, [this, i] { btn36Click(int(i)); });
         panelLayout->addWidget(button);
         panelButtons_[i] = button;
     }
@@ -248,6 +252,8 @@ void TFMain::buildWindow()
 
     tray_ = new QSystemTrayIcon(this);
     connect(tray_, &QSystemTrayIcon::activated, this, &TFMain::trayActivated);
+    balloon_ = std::make_unique<TrayBalloon>(tray_);
+    choosePrinter_ = &choosePrinter;
 
     tmr1 = new QTimer(this);
     tmr1->setInterval(3000);
@@ -435,20 +441,17 @@ void TFMain::tmr1Timer()
     try {
         statusPanel_->setText(state_.statusText());
         panelBar_->show();
+        // The monitor keeps each printer's address in the list: no database work here.
         const std::vector<TPrintList> entries = state_.printList.snapshot();
-        QSqlQuery query(QSqlDatabase::database(kWindowConnection, false));
         for (size_t i = 0; i < entries.size() && i < panelButtons_.size(); ++i) {
             const TPrintList& entry = entries[i];
-            QString escaped = entry.PrinterName;
-            escaped.replace(u'\'', u"''"_s);
-            runSql(query, u"Select vch_printerip from pos_bt_dish_cookprint where vch_printer1 = '%1' "_s
-                              .arg(escaped));
-            const QString ip = query.next() ? query.value(0).toString() : QString();
-            query.finish();
             QToolButton* button = panelButtons_[i];
-            button->setVisible(countOccurrences(u"."_s, ip) >= 3);
+            button->setVisible(countOccurrences(u"."_s, entry.Address) >= 3);
             button->setIcon(icons::printerState(entry.Fault == 1));
-            button->setToolTip(entry.PrinterName);
+            button->setToolTip(entry.Condition.isEmpty()
+                                   ? entry.PrinterName
+                                   : entry.PrinterName + u"："_s + entry.Condition);
+            button->setProperty("printerName", entry.PrinterName);
             button->setText(entry.BackupName.isEmpty() ? entry.PrinterName
                                                        : u'(' + entry.BackupName + u')');
             button->setEnabled(true);
@@ -462,6 +465,28 @@ void TFMain::tmr1Timer()
     const bool stale = heartbeat.isNull() || clock_.now().addSecs(-120) > heartbeat;
     if (stale && !btnBegin->isEnabled())
         btnBeginClick();
+}
+
+void TFMain::btn36Click(int index) {
+    if (index < 0 || size_t(index) >= panelButtons_.size())
+        return;
+    if (!MessageBox::question(this, kPrompt,
+                              u"启用备用打印机将会使原打印机停止打印，确定启用备用打印机吗？"_s))
+        return;
+    const QStringList printers = printing::printerChoices();
+    const int chosen = choosePrinter_ ? choosePrinter_(this, printers) : -1;
+    if (chosen < 0 || chosen >= printers.size())
+        return;
+    // The name the button was painted for; the hint may carry the paper state too.
+    QToolButton* button = panelButtons_[size_t(index)];
+    const QString station = button->property("printerName").toString();
+    if (!state_.printList.setBackup(size_t(index), station, printers[chosen], chosen))
+        return;
+    button->setText(u'(' + printers[chosen] + u')');
+}
+
+BalloonNotes& TFMain::balloon() {
+    return *balloon_;
 }
 
 void TFMain::showFromTray()

@@ -14,6 +14,8 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
+#include <memory>
 
 class QLabel;
 class QMenu;
@@ -21,6 +23,9 @@ class QTimer;
 class QToolButton;
 
 namespace cookhub {
+
+class BalloonNotes;
+class TrayBalloon;
 
 class TFMain : public QWidget {
     Q_OBJECT
@@ -47,6 +52,16 @@ public:
 
     // The 3000 ms tick: panel refresh, then the watchdog.
     void tmr1Timer();
+
+    // The backup switch of panel button `index`: the question, the printer choice,
+    // the choice into PrintList and the caption.
+    void btn36Click(int index);
+    // Test seam: picks a printer from the list (index, or -1 for none).
+    using PrinterChooser = std::function<int(QWidget* parent, const QStringList& printers)>;
+    void setPrinterChooser(PrinterChooser chooser) { choosePrinter_ = std::move(chooser); }
+
+    // The status monitor's balloon notes: the tray's, or standard error without one.
+    BalloonNotes& balloon();
 
     // Tray icon mouse notices.
     void trayActivated(QSystemTrayIcon::ActivationReason reason);
@@ -87,6 +102,8 @@ private:
     QSystemTrayIcon* tray_ = nullptr;
     QMenu* trayMenu_ = nullptr;
     QTimer* tmr1 = nullptr;
+    std::unique_ptr<TrayBalloon> balloon_;
+    PrinterChooser choosePrinter_;
 };
 
 }  // namespace cookhub

@@ -1,11 +1,18 @@
+#include "shell/tfmain.h"
+#include "engine/print_worker.h"
 #include "engine/test_support/pos_database.h"
+#include "net_printer_sim.h"
 #include "platform/database.h"
 #include "platform/message_box.h"
-#include "shell/tfmain.h"
+#include "shell/icons.h"
 #include "shell/utility.h"
+#include "status/print_state_thread.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -32,6 +39,17 @@ public:
     std::vector<RunToken> workers;
     std::vector<RunToken> monitors;
 };
+
+// The templates as the build puts them beside the executable.
+void copyShippedReports(const QString& appDir) {
+    for (const QString& folder : {u"80格式"_s, u"58格式"_s}) {
+        const QString from = QStringLiteral(COOKHUB_REPORTS_SOURCE_DIR) + u'/' + folder;
+        const QString to = appDir + u"Reports/"_s + folder;
+        QDir().mkpath(to);
+        for (const QString& name : QDir(from).entryList(QDir::Files))
+            QFile::copy(from + u'/' + name, to + u'/' + name);
+    }
+}
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -227,24 +245,163 @@ TEST_F(MainWindowTest, FirstShowCreatesTheQueueAndCountsTheDay)
     EXPECT_EQ(state.businessDayStart(), u"1899-12-30 00:00:00"_s);
 }
 
-TEST_F(MainWindowTest, PanelShowsNetworkStationsWithTheirStateAndBackup)
-{
-    open();
-    window->btnBeginClick();
-    state.setStatusText(u" 已打印：3;未打印：1 "_s);
-    state.printList.setFault(u"hot-kitchen"_s, true);  // ip 127.0.0.1:9101
-    state.printList.setFault(u"seafood"_s, false);     // no ip
-    state.printList.setFault(u"bar"_s, false);
-    state.printList.setBackup(2, u"bar"_s, u"spare"_s, 0);
-    window->tmr1Timer();
+// The panel as the monitor leaves it: one button per printer name for the first ten
+// names, shown for addresses with three dots or more, the picture by the answer.
+class PrinterPanelTest : public MainWindowTest {
+  protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        ASSERT_TRUE(answering.listening() && refusing.listening());
+        answering.setPaper({false, false, true});
+        refusing.goAway();
+        qputenv("COOKHUB_PRINTER_DIR", QFile::encodeName(printers.path()));
+        open();
+        window->FormShow();  // the queue tables and the stations' format column
+        window->btnBeginClick();
+        const QString up = QString::fromStdString(answering.address());
+        const QString down = QString::fromStdString(refusing.address());
+        // Seed stations 1 hot-kitchen, 2 cold-kitchen, 3 pastry, 4 bar, 5 seafood and
+        // 6 soup (no address), 7 pass; then four more to pass ten names.
+        home->exec(
+            u"update pos_bt_dish_cookprint set vch_PrinterIp = '%1' where int_id in (1, 4, 7)"_s
+                .arg(up));
+        home->exec(
+            u"update pos_bt_dish_cookprint set vch_PrinterIp = '%1' where int_id = 2"_s.arg(down));
+        home->exec(u"update pos_bt_dish_cookprint set vch_PrinterIp = '10.0.0' where int_id = 3"_s);
+        for (int id = 8; id <= 11; ++id)
+            home->exec(
+                u"insert into pos_bt_dish_cookprint (int_id, vch_name, cookprint_type, int_printer, vch_printer1, vch_PrinterIp) values (%1, 's%1', 3, 1, 'p%1', '%2')"_s
+                    .arg(id)
+                    .arg(up));
+    }
+    void TearDown() override {
+        MainWindowTest::TearDown();
+        qunsetenv("COOKHUB_PRINTER_DIR");
+    }
 
+    void monitorPass() {
+        TPrintStateThread monitor(
+            state, clock, state.currentToken(), kMonitorConnection,
+            {u"3"_s, 3000, {std::chrono::milliseconds(300), std::chrono::milliseconds(60)}},
+            balloon);
+        ASSERT_TRUE(monitor.StatusPass(QSqlDatabase::database(kMonitorConnection)));
+    }
+
+    QString row(int id) const {
+        QSqlQuery q(QSqlDatabase::database(kWindowConnection));
+        q.exec(
+            u"select vch_printyc || '/' || vch_printerzt || '/' || vch_printms from pos_bt_dish_cookprint where int_id = %1"_s
+                .arg(id));
+        return q.next() ? q.value(0).toString() : QString();
+    }
+
+    static bool showsPicture(const QToolButton* button, bool fault) {
+        return button->icon().pixmap(48).toImage() ==
+               icons::printerState(fault).pixmap(48).toImage();
+    }
+
+    netprinter::NetPrinterSim answering, refusing;
+    QTemporaryDir printers;
+    StandardErrorBalloon balloon;
+};
+
+TEST_F(PrinterPanelTest, ButtonsFollowTheMonitorWithoutTheDatabase) {
+    monitorPass();
+    state.setStatusText(u" 已打印：3;未打印：1 "_s);
+    // The panel needs no database: the window's connection is not even there.
+    closeConnection(kWindowConnection);
+    window->tmr1Timer();
     EXPECT_EQ(window->statusPanelText(), u" 已打印：3;未打印：1 "_s);
-    EXPECT_FALSE(button("panelButton0")->isHidden());
-    EXPECT_EQ(button("panelButton0")->text(), u"hot-kitchen"_s);
-    EXPECT_TRUE(button("panelButton1")->isHidden());
-    EXPECT_EQ(button("panelButton2")->text(), u"(spare)"_s);
-    EXPECT_EQ(button("panelButton2")->toolTip(), u"bar"_s);
-    EXPECT_TRUE(button("panelButton3")->isHidden());
+
+    struct Expected {
+        const char* button;
+        QString caption;
+        bool shown;
+        bool fault;
+    };
+    const Expected expected[] = {
+        {"panelButton0", u"hot-kitchen"_s, true, false},
+        {"panelButton1", u"cold-kitchen"_s, true, true},
+        {"panelButton2", u"pastry"_s, false, true},  // two dots only
+        {"panelButton3", u"bar"_s, true, false},
+        {"panelButton4", u"seafood"_s, false, true},  // no address
+        {"panelButton5", u"soup"_s, false, true},
+        {"panelButton6", u"pass"_s, true, false},
+        {"panelButton7", u"p8"_s, true, false},
+        {"panelButton8", u"p9"_s, true, false},
+        {"panelButton9", u"p10"_s, true, false},
+    };
+    for (const Expected& e : expected) {
+        SCOPED_TRACE(e.button);
+        const QToolButton* b = button(e.button);
+        EXPECT_EQ(b->text(), e.caption);
+        EXPECT_EQ(!b->isHidden(), e.shown);
+        EXPECT_TRUE(showsPicture(b, e.fault));
+    }
+    EXPECT_EQ(button("panelButton0")->toolTip(), u"hot-kitchen：纸将尽"_s);
+    EXPECT_EQ(button("panelButton1")->toolTip(), u"cold-kitchen"_s);
+    EXPECT_EQ(state.printList.size(), 11u);
+    EXPECT_EQ(row(11), u"0/1/0"_s) << "the eleventh is asked, though it has no button";
+    EXPECT_EQ(row(3), u"16/0/未检测到打印机，请尽快检查！"_s);
+}
+
+TEST_F(PrinterPanelTest, BackupTakesTheStationsTicketsUntilStopAndStart) {
+    monitorPass();
+    window->tmr1Timer();
+    ASSERT_TRUE(QDir(printers.path()).mkpath(u"spare"_s));
+    QStringList offered;
+    int pick = -1;
+    window->setPrinterChooser([&](QWidget*, const QStringList& list) {
+        offered = list;
+        return pick;
+    });
+
+    answer = false;  // the question is refused: no choice opens
+    button("panelButton0")->click();
+    EXPECT_EQ(messages,
+              QStringList{u"提示: 启用备用打印机将会使原打印机停止打印，确定启用备用打印机吗？"_s});
+    EXPECT_TRUE(offered.isEmpty());
+    answer = true;  // the choice is cancelled
+    button("panelButton0")->click();
+    EXPECT_TRUE(offered.contains(u"spare"_s)) << offered.join(u", "_s).toStdString();
+    EXPECT_TRUE(state.printList.snapshot()[0].BackupName.isEmpty());
+    pick = int(offered.indexOf(u"spare"_s));
+    button("panelButton0")->click();
+    EXPECT_EQ(button("panelButton0")->text(), u"(spare)"_s);
+    TPrintList entry = state.printList.snapshot()[0];
+    EXPECT_EQ(entry.PrinterName, u"hot-kitchen"_s);
+    EXPECT_EQ(entry.BackupName, u"spare"_s);
+    EXPECT_EQ(entry.PrinterIndex, pick);
+    window->tmr1Timer();
+    EXPECT_EQ(button("panelButton0")->text(), u"(spare)"_s);
+
+    // The worker prints the hot kitchen's tickets of the seed on the backup.
+    home->exec(u"update pos_bt_dish_cookprint set sPath = '[80格式]'"_s);
+    copyShippedReports(home->appDir());
+    clock.set(QDateTime::currentDateTime());  // the seed's orders are minutes old
+    const QSqlDatabase db = QSqlDatabase::database(kMainConnection);
+    TPrintThread worker(state, clock, state.currentToken(), db, kMainConnection);
+    ASSERT_TRUE(worker.runCycle(db));
+    EXPECT_FALSE(QDir(printers.path() + u"/spare"_s).entryList({u"*.txt"_s}).isEmpty());
+    EXPECT_FALSE(QDir(printers.path()).exists(u"hot-kitchen"_s));
+    EXPECT_TRUE(QDir(printers.path()).exists(u"bar"_s)) << "other stations print as before";
+
+    window->btnEndClick();
+    entry = state.printList.snapshot()[0];
+    EXPECT_TRUE(entry.PrinterName.isEmpty() && entry.BackupName.isEmpty());
+    window->tmr1Timer();
+    for (int i = 0; i < 10; ++i)
+        EXPECT_TRUE(window->findChild<QToolButton*>(u"panelButton%1"_s.arg(i))->isHidden()) << i;
+
+    window->btnBeginClick();
+    EXPECT_EQ(state.printList.size(), 0u);
+}
+
+TEST_F(MainWindowTest, BalloonWithoutATrayGoesToStandardError) {
+    open();
+    ::testing::internal::CaptureStderr();
+    window->balloon().show(u" 已打印：1;未打印：2 "_s, 3000);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "balloon:  已打印：1;未打印：2 \n");
 }
 
 }  // namespace

@@ -34,4 +34,14 @@ QStringList systemPrinters() {
     return cupsDestinations();
 }
 
+QStringList printerChoices() {
+    QStringList names = cupsDestinations();
+    const QString root = filePrinterRoot();
+    if (!root.isEmpty())
+        for (const QString& name : filePrinterNames(root))
+            if (!names.contains(name))
+                names.append(name);
+    return names;
+}
+
 }  // namespace cookhub::printing

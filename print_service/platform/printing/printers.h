@@ -41,6 +41,10 @@ JobResult printDocument(const QString& printer, const Document& document);
 // file printers' folders when file printers are on. Empty when none can be listed.
 QStringList systemPrinters();
 
+// The printers the operator can choose as a station's backup: the CUPS destinations,
+// followed by the file printers' folders not among them when file printers are on.
+QStringList printerChoices();
+
 // The file printers' root folder (COOKHUB_PRINTER_DIR), empty when file printers are off.
 QString filePrinterRoot();
 
