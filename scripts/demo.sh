@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds both programs and runs the demo:
 # - Cookhub on demo-home/: an embedded SQLite POS database made from the seed data,
-#   every printer a file printer in demo-home/printers/;
+#   every printer a file printer in demo-home/printers/, and the stations' network
+#   printers simulated on 127.0.0.1 (cold-kitchen's stays off, so its state shows a
+#   fault); a picture of the main window in demo-home/pictures/;
 # - Padlink on demo-padlink/: one simulated base station with three handhelds on a
 #   pseudo-terminal, and a stand-in front end window.
 # With a desktop both sit in the tray; without one they run offscreen and write their
@@ -14,7 +16,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 
 cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBACKOFFICE_TESTS=OFF >/dev/null
-ninja -C "$root/build" cookhub padlink basestation-sim frontend-sim
+ninja -C "$root/build" cookhub cookhub-screenshot netprinter-sim padlink basestation-sim frontend-sim
 
 home="$root/demo-home"
 if [ "${1:-}" = "--fresh" ] || [ ! -f "$home/pos.db" ]; then
@@ -28,9 +30,23 @@ fi
 
 "$root/scripts/demo-padlink.sh" "$root/build" &
 padlink_demo=$!
-trap 'kill "$padlink_demo" 2>/dev/null || true; wait 2>/dev/null || true' EXIT INT TERM
+pids=("$padlink_demo")
+trap 'kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true' EXIT INT TERM
+
+# The stations' network printers (their addresses are in the seed): hot-kitchen and
+# pass answer, pastry answers with its paper nearly out, bar accepts and never
+# answers (it still counts as there); cold-kitchen (9102) is off.
+for printer in "9101" "9103 --paper near-end" "9104 --silent" "9107"; do
+  set -- $printer
+  mkdir -p "$home/netprinters/$1"
+  "$root/build/bin/netprinter-sim" --port "$@" --jobs "$home/netprinters/$1" </dev/null &
+  pids+=("$!")
+done
+sleep 1
 
 export COOKHUB_HOME="$home"
+QT_QPA_PLATFORM=offscreen "$root/build/bin/cookhub-screenshot" "$home/pictures" >/dev/null \
+  && echo "cookhub: the main window's picture is $home/pictures/main.png"
 # Every printer is a file printer: each ticket becomes NNNN.pdf and NNNN.txt in
 # printers/<printer name>/.
 export COOKHUB_PRINTER_DIR="${COOKHUB_PRINTER_DIR:-$home/printers}"

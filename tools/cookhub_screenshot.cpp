@@ -1,13 +1,18 @@
-// Draws Cookhub's main window as it looks after start-up on a home (COOKHUB_HOME) and
-// saves it as a PNG, without a display:
-//   QT_QPA_PLATFORM=offscreen COOKHUB_HOME=demo-home build/bin/cookhub-screenshot out.png
-// The waits of connecting and starting are skipped; everything else is the program's.
+// Draws every window of Cookhub as it looks after start-up on a home (COOKHUB_HOME)
+// into a folder, one PNG per window, without a display:
+//   QT_QPA_PLATFORM=offscreen COOKHUB_HOME=demo-home build/bin/cookhub-screenshot DIR
+// Today that is main.png. The printer panel shows one real pass of the status monitor
+// over the home's stations, so printers that answer and printers that do not look as
+// they would. The waits of connecting and starting are skipped; everything else is
+// the program's.
 
 #include "platform/app_paths.h"
 #include "shell/tfmain.h"
 #include "shell/utility.h"
+#include "status/print_state_thread.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QPixmap>
 
 #include <cstdio>
@@ -15,19 +20,23 @@
 namespace {
 
 class NoThreads final : public cookhub::ServiceThreads {
-public:
+  public:
     void startWorker(const cookhub::RunToken&) override {}
     void startMonitor(const cookhub::RunToken&) override {}
 };
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QApplication app(argc, argv);
     if (argc != 2) {
-        std::fprintf(stderr, "usage: cookhub-screenshot OUTPUT.png\n");
+        std::fprintf(stderr, "usage: cookhub-screenshot DIR\n");
         return 2;
+    }
+    const QString dir = QString::fromLocal8Bit(argv[1]);
+    if (!QDir().mkpath(dir)) {
+        std::fprintf(stderr, "cannot make %s\n", argv[1]);
+        return 1;
     }
     cookhub::ServiceState state;
     state.appDir = cookhub::applicationFolder();
@@ -36,12 +45,22 @@ int main(int argc, char** argv)
     NoThreads threads;
     cookhub::TFMain window(state, clock, threads);
     window.btnBeginClick();
+    try {
+        cookhub::StandardErrorBalloon balloon;
+        cookhub::TPrintStateThread monitor(state, clock, state.currentToken(),
+                                           cookhub::kMonitorConnection, {}, balloon);
+        monitor.StatusPass(QSqlDatabase::database(cookhub::kMonitorConnection, false));
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "printer status: %s\n", error.what());
+    }
     window.tmr1Timer();
     window.show();  // runs the show handling: queue schema and the day's counts
     QApplication::processEvents();
-    if (!window.grab().save(QString::fromLocal8Bit(argv[1]))) {
-        std::fprintf(stderr, "cannot write %s\n", argv[1]);
+    const QString file = QDir(dir).filePath(QStringLiteral("main.png"));
+    if (!window.grab().save(file)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
         return 1;
     }
+    std::printf("%s\n", qPrintable(file));
     return 0;
 }
