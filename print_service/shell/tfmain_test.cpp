@@ -5,11 +5,14 @@
 #include "platform/database.h"
 #include "platform/message_box.h"
 #include "shell/icons.h"
+#include "shell/service_workers.h"
 #include "shell/utility.h"
 #include "status/print_state_thread.h"
 
 #include <QDir>
 #include <QFile>
+#include <QMutex>
+#include <QTest>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -50,6 +53,24 @@ void copyShippedReports(const QString& appDir) {
             QFile::copy(from + u'/' + name, to + u'/' + name);
     }
 }
+
+class RecordingBalloon final : public BalloonNotes {
+public:
+    void show(const QString& text, int) override
+    {
+        QMutexLocker lock(&mutex_);
+        texts_ << text;
+    }
+    QStringList texts() const
+    {
+        QMutexLocker lock(&mutex_);
+        return texts_;
+    }
+
+private:
+    mutable QMutex mutex_;
+    QStringList texts_;
+};
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -395,6 +416,31 @@ TEST_F(PrinterPanelTest, BackupTakesTheStationsTicketsUntilStopAndStart) {
 
     window->btnBeginClick();
     EXPECT_EQ(state.printList.size(), 0u);
+}
+
+// Start through the real threads: the monitor comes with the worker, on its own
+// connection, and a superseding Start or the shutdown ends it.
+TEST_F(PrinterPanelTest, StartRunsTheMonitorBesideTheWorker)
+{
+    window.reset();
+    ServiceWorkers workers(state, clock, qApp);
+    window = std::make_unique<TFMain>(state, clock, workers);
+    RecordingBalloon notes;
+    workers.setBalloon(&notes);
+    home->exec(u"update pos_bt_dish_cookprint set vch_printyc = 7"_s);
+    clock.set(QDateTime::currentDateTime());
+    window->btnBeginClick();
+
+    // The answering printer's stations, written by the monitor's first pass; the
+    // seed's waiting dishes make its first count rise from 0.
+    QTRY_COMPARE_WITH_TIMEOUT(row(1), u"0/1/0"_s, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(row(2), u"16/0/未检测到打印机，请尽快检查！"_s, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!notes.texts().isEmpty(), 20000);
+    EXPECT_TRUE(notes.texts().first().startsWith(u" 已打印："_s)) << notes.texts().first().toStdString();
+    EXPECT_TRUE(notes.texts().first().contains(u"hot-kitchen：纸将尽"_s));
+    EXPECT_FALSE(state.statusText().isEmpty());
+    workers.shutdown();
+    window.reset();
 }
 
 TEST_F(MainWindowTest, BalloonWithoutATrayGoesToStandardError) {
