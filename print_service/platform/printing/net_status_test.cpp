@@ -6,6 +6,9 @@
 
 #include "net_printer_sim.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -18,6 +21,8 @@
 
 namespace cookhub::printing {
 namespace {
+
+using namespace Qt::StringLiterals;
 
 using std::chrono::milliseconds;
 
@@ -177,6 +182,32 @@ TEST(NetGetStatus, BytesThatAreNoStatusSayNothingAboutPaper) {
     EXPECT_EQ(paperCondition(nullptr, 3), PaperCondition{});
     const unsigned char out[] = {0x1A, 0x32, 0x7E};
     EXPECT_EQ(paperCondition(out, 2), (PaperCondition{false, true, false}));
+}
+
+// The simulator as the demo's printers use it: a raw job between status requests is
+// kept whole, without the requests, in a file of its own.
+TEST(NetPrinterSim, KeepsEachJobAsAFileWithoutTheStatusRequests) {
+    QTemporaryDir jobs;
+    netprinter::NetPrinterSim printer(0, jobs.path().toStdString());
+    ASSERT_TRUE(printer.listening());
+    for (const std::string& job :
+         {std::string("\x1b@first\x10\x04\x01ticket\n\x10", 18), std::string("second")}) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(printer.port());
+        ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ASSERT_EQ(::send(fd, job.data(), job.size(), MSG_NOSIGNAL), ssize_t(job.size()));
+        ::close(fd);
+    }
+    for (int wait = 0; wait < 200 && printer.jobs().size() < 2; ++wait) ::usleep(10000);
+    ASSERT_EQ(printer.jobs().size(), 2u);
+    QFile first(jobs.filePath(u"0001.bin"_s));
+    ASSERT_TRUE(first.open(QIODevice::ReadOnly));
+    EXPECT_EQ(first.readAll(), QByteArray("\x1b@firstticket\n\x10", 15));
+    EXPECT_EQ(printer.jobs()[1], "second");
+    EXPECT_EQ(printer.statusRequests(), 1);
 }
 
 }  // namespace
