@@ -49,7 +49,8 @@ void ServiceWorkers::startWorker(const RunToken& token)
     workers_.push_back(std::move(worker));
 }
 
-void ServiceWorkers::startMonitor(const RunToken& token) {
+void ServiceWorkers::startMonitor(const RunToken& token)
+{
     std::erase_if(monitors_, [](const auto& monitor) { return monitor->isFinished(); });
     // The print mode and the refresh time are the ones the run's worker loaded.
     MonitorSettings settings;

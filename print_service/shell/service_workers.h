@@ -3,8 +3,8 @@
 // at the next Start.
 #pragma once
 
-#include "engine/print_worker.h"
 #include "service_threads.h"
+#include "engine/print_worker.h"
 #include "status/print_state_thread.h"
 
 #include <QObject>

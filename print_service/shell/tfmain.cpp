@@ -467,7 +467,8 @@ void TFMain::tmr1Timer()
         btnBeginClick();
 }
 
-void TFMain::btn36Click(int index) {
+void TFMain::btn36Click(int index)
+{
     if (index < 0 || size_t(index) >= panelButtons_.size())
         return;
     if (!MessageBox::question(this, kPrompt,
@@ -485,7 +486,8 @@ void TFMain::btn36Click(int index) {
     button->setText(u'(' + printers[chosen] + u')');
 }
 
-BalloonNotes& TFMain::balloon() {
+BalloonNotes& TFMain::balloon()
+{
     return *balloon_;
 }
 

@@ -44,7 +44,8 @@ public:
 };
 
 // The templates as the build puts them beside the executable.
-void copyShippedReports(const QString& appDir) {
+void copyShippedReports(const QString& appDir)
+{
     for (const QString& folder : {u"80格式"_s, u"58格式"_s}) {
         const QString from = QStringLiteral(COOKHUB_REPORTS_SOURCE_DIR) + u'/' + folder;
         const QString to = appDir + u"Reports/"_s + folder;
@@ -269,8 +270,9 @@ TEST_F(MainWindowTest, FirstShowCreatesTheQueueAndCountsTheDay)
 // The panel as the monitor leaves it: one button per printer name for the first ten
 // names, shown for addresses with three dots or more, the picture by the answer.
 class PrinterPanelTest : public MainWindowTest {
-  protected:
-    void SetUp() override {
+protected:
+    void SetUp() override
+    {
         MainWindowTest::SetUp();
         ASSERT_TRUE(answering.listening() && refusing.listening());
         answering.setPaper({false, false, true});
@@ -295,12 +297,14 @@ class PrinterPanelTest : public MainWindowTest {
                     .arg(id)
                     .arg(up));
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         MainWindowTest::TearDown();
         qunsetenv("COOKHUB_PRINTER_DIR");
     }
 
-    void monitorPass() {
+    void monitorPass()
+    {
         TPrintStateThread monitor(
             state, clock, state.currentToken(), kMonitorConnection,
             {u"3"_s, 3000, {std::chrono::milliseconds(300), std::chrono::milliseconds(60)}},
@@ -308,7 +312,8 @@ class PrinterPanelTest : public MainWindowTest {
         ASSERT_TRUE(monitor.StatusPass(QSqlDatabase::database(kMonitorConnection)));
     }
 
-    QString row(int id) const {
+    QString row(int id) const
+    {
         QSqlQuery q(QSqlDatabase::database(kWindowConnection));
         q.exec(
             u"select vch_printyc || '/' || vch_printerzt || '/' || vch_printms from pos_bt_dish_cookprint where int_id = %1"_s
@@ -316,7 +321,8 @@ class PrinterPanelTest : public MainWindowTest {
         return q.next() ? q.value(0).toString() : QString();
     }
 
-    static bool showsPicture(const QToolButton* button, bool fault) {
+    static bool showsPicture(const QToolButton* button, bool fault)
+    {
         return button->icon().pixmap(48).toImage() ==
                icons::printerState(fault).pixmap(48).toImage();
     }
@@ -326,7 +332,8 @@ class PrinterPanelTest : public MainWindowTest {
     StandardErrorBalloon balloon;
 };
 
-TEST_F(PrinterPanelTest, ButtonsFollowTheMonitorWithoutTheDatabase) {
+TEST_F(PrinterPanelTest, ButtonsFollowTheMonitorWithoutTheDatabase)
+{
     monitorPass();
     state.setStatusText(u" 已打印：3;未打印：1 "_s);
     // The panel needs no database: the window's connection is not even there.
@@ -366,7 +373,8 @@ TEST_F(PrinterPanelTest, ButtonsFollowTheMonitorWithoutTheDatabase) {
     EXPECT_EQ(row(3), u"16/0/未检测到打印机，请尽快检查！"_s);
 }
 
-TEST_F(PrinterPanelTest, BackupTakesTheStationsTicketsUntilStopAndStart) {
+TEST_F(PrinterPanelTest, BackupTakesTheStationsTicketsUntilStopAndStart)
+{
     monitorPass();
     window->tmr1Timer();
     ASSERT_TRUE(QDir(printers.path()).mkpath(u"spare"_s));
@@ -443,7 +451,8 @@ TEST_F(PrinterPanelTest, StartRunsTheMonitorBesideTheWorker)
     window.reset();
 }
 
-TEST_F(MainWindowTest, BalloonWithoutATrayGoesToStandardError) {
+TEST_F(MainWindowTest, BalloonWithoutATrayGoesToStandardError)
+{
     open();
     ::testing::internal::CaptureStderr();
     window->balloon().show(u" 已打印：1;未打印：2 "_s, 3000);
