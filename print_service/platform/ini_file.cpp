@@ -109,22 +109,17 @@ QString ReadIniString(const QString& file, const QString& section, const QString
     return {};
 }
 
-bool WriteIniValue(const QString& file, const QString& section, const QString& key,
-                   const QString& value)
-{
-    if (file.isEmpty() || section.isEmpty() || key.isEmpty())
-        return false;
-    const QString path = localPath(file);
-    bool ok = false;
-    std::vector<QByteArray> lines = readLines(path, &ok);
-    if (!ok && QFile::exists(path))
-        return false;  // unreadable: rewriting it would lose its other lines
+namespace {
 
+// Puts key=value into the section of `lines`, replacing the first entry of that key
+// in the first section of that name, or appending the key (and the section).
+void setValue(std::vector<QByteArray>& lines, const QString& section, const QString& key,
+              const QString& value)
+{
     const QByteArray newLine = encodeGbk(key + u'=' + value);
     std::optional<size_t> sectionLine;
     std::optional<size_t> lastEntry;
-    bool done = false;
-    for (size_t i = 0; i < lines.size() && !done; ++i) {
+    for (size_t i = 0; i < lines.size(); ++i) {
         const QString line = decodeGbk(lines[i]);
         if (const auto name = sectionName(line)) {
             if (sectionLine)
@@ -141,17 +136,34 @@ bool WriteIniValue(const QString& file, const QString& section, const QString& k
             lastEntry = i;
         if (const auto entry = keyLine(line); entry && sameName(entry->key, key)) {
             lines[i] = newLine;
-            done = true;
+            return;
         }
     }
-    if (!done) {
-        if (sectionLine) {
-            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*lastEntry + 1), newLine);
-        } else {
-            lines.push_back(encodeGbk(u'[' + section + u']'));
-            lines.push_back(newLine);
-        }
+    if (sectionLine) {
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*lastEntry + 1), newLine);
+    } else {
+        lines.push_back(encodeGbk(u'[' + section + u']'));
+        lines.push_back(newLine);
     }
+}
+
+bool writeValues(const QString& file, const QString& section, const IniValues& values,
+                 bool ownerOnly)
+{
+    if (file.isEmpty() || section.isEmpty())
+        return false;
+    for (const auto& [key, value] : values) {
+        if (key.isEmpty())
+            return false;
+    }
+    const QString path = localPath(file);
+    bool ok = false;
+    std::vector<QByteArray> lines = readLines(path, &ok);
+    if (!ok && QFile::exists(path))
+        return false;  // unreadable: rewriting it would lose its other lines
+
+    for (const auto& [key, value] : values)
+        setValue(lines, section, key, value);
 
     QByteArray bytes;
     for (const QByteArray& line : lines)
@@ -159,8 +171,26 @@ bool WriteIniValue(const QString& file, const QString& section, const QString& k
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly))
         return false;
+    // Before the first byte: the new file never shows its content to anyone else.
+    if (ownerOnly && !out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        return false;
     out.write(bytes);
     return out.commit();
+}
+
+}  // namespace
+
+bool WriteIniValue(const QString& file, const QString& section, const QString& key,
+                   const QString& value)
+{
+    if (key.isEmpty())
+        return false;
+    return writeValues(file, section, {{key, value}}, false);
+}
+
+bool WriteIniValues(const QString& file, const QString& section, const IniValues& values)
+{
+    return writeValues(file, section, values, true);
 }
 
 void WriteIniString(const QString& file, const QString& section, const QString& key,

@@ -8,6 +8,9 @@
 
 #include <QString>
 
+#include <utility>
+#include <vector>
+
 namespace cookhub {
 
 // Empty when any argument is empty, the file or key is missing, or anything fails.
@@ -23,5 +26,10 @@ void WriteIniString(const QString& file, const QString& section, const QString& 
 // a failed save).
 bool WriteIniValue(const QString& file, const QString& section, const QString& key,
                    const QString& value);
+
+// Several values of one section in one write that replaces the whole file or leaves it
+// as it was, readable and writable by its owner only (it may hold a password).
+using IniValues = std::vector<std::pair<QString, QString>>;
+bool WriteIniValues(const QString& file, const QString& section, const IniValues& values);
 
 }  // namespace cookhub

@@ -129,6 +129,27 @@ TEST_F(IniFileTest, FailedWritesAreReportedByTheCheckedCallOnly)
     EXPECT_FALSE(WriteIniValue(path(), QString(), u"k"_s, u"v"_s));
 }
 
+TEST_F(IniFileTest, SeveralValuesGoInOneOwnerOnlyWrite)
+{
+    // The "User" bits repeat the owner's for the current user; they say nothing more.
+    const QFileDevice::Permissions kOwnerGroupOther(0x7077);
+    const QFileDevice::Permissions kOwnerOnly(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    writeBytes("; kept\r\n[branch_db]\r\nServername=old\r\nOdbcDriver=FreeTDS\r\n");
+    QFile(path()).setPermissions(kOwnerOnly | QFileDevice::ReadOther | QFileDevice::ReadGroup);
+    ASSERT_TRUE(WriteIniValues(path(), u"branch_db"_s,
+                               {{u"Servername"_s, u"pos-srv"_s}, {u"Logpass"_s, u"秘密"_s}}));
+    EXPECT_EQ(readBytes(), "; kept\r\n[branch_db]\r\nServername=pos-srv\r\nOdbcDriver=FreeTDS\r\n"
+                           "Logpass=" + encodeGbk(u"秘密"_s) + "\r\n");
+    EXPECT_EQ(QFile(path()).permissions() & kOwnerGroupOther, kOwnerOnly);
+
+    // A new file is owner-only too; a failing write leaves no file and no half of one.
+    ASSERT_TRUE(WriteIniValues(path(u"new.ini"_s), u"branch_db"_s, {{u"Logid"_s, u"sa"_s}}));
+    EXPECT_EQ(QFile(path(u"new.ini"_s)).permissions() & kOwnerGroupOther, kOwnerOnly);
+    EXPECT_FALSE(WriteIniValues(path(u"missing/x.ini"_s), u"branch_db"_s, {{u"Logid"_s, u"sa"_s}}));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase),
+              (QStringList{u"new.ini"_s, u"Print.ini"_s}));
+}
+
 TEST_F(IniFileTest, GarbageAndOddFilesReadAsEmpty)
 {
     std::mt19937 random(7);
