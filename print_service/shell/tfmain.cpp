@@ -9,6 +9,9 @@
 #include "platform/printing/printers.h"
 #include "platform/sql_dialect.h"
 #include "printer_choice.h"
+#include "settings/param_set.h"
+#include "settings/set_con.h"
+#include "settings/set_con_startup.h"
 #include "tray_balloon.h"
 #include "utility.h"
 
@@ -174,9 +177,11 @@ void TFMain::buildWindow()
     connect(btnBegin, &QToolButton::clicked, this, &TFMain::btnBeginClick);
     connect(btn6, &QToolButton::clicked, this, &TFMain::btn6Click);
     connect(btn_Exit, &QToolButton::clicked, this, &TFMain::btn_ExitClick);
+    connect(btn_Test, &QToolButton::clicked, this, &TFMain::btn_TestClick);
+    connect(btn7, &QToolButton::clicked, this, &TFMain::btn7Click);
     // The settings and history windows arrive with their own work; until then their
     // buttons are shown but cannot be pressed.
-    for (QToolButton* button : {btn2, btn_Test, btn4, btn7})
+    for (QToolButton* button : {btn2, btn4})
         button->setEnabled(false);
 
     auto* body = new QWidget(this);
@@ -281,7 +286,7 @@ void TFMain::FormCreate()
             MessageBox::warning(this, kWarning, u"连接不上数据库！请关闭软件并重启软件后再启动"_s);
             if (btnEnd->isEnabled())
                 btnEndClick();
-            // The connection dialog opens here once it exists.
+            openConnectionAfterFailure();
         }
     } catch (const std::exception&) {
         // Errors of the start-up steps are swallowed; the service then shows stopped.
@@ -385,6 +390,52 @@ bool TFMain::stopForSettings(bool ask)
         return false;
     btnEndClick();
     return true;
+}
+
+void TFMain::btn_TestClick()
+{
+    if (!stopForSettings(true))
+        return;
+    TFParamSet window(state_.appDir, this);
+    window.exec();
+}
+
+void TFMain::btn7Click()
+{
+    stopForSettings(false);
+    const DatabaseLink link{
+        [this](const QString& text) { return ConnectDatabase(clock_, text, state_.appDir); },
+        [] { return isConnectionOpen(kMainConnection); }};
+    TFSetCon dialog(state_.appDir + state_.connectionIni, link, this);
+    dialog.exec();
+}
+
+// Start-up without a database: the connection dialog for a person; without one, the
+// stored connection is tried again until it works, then the service starts.
+void TFMain::openConnectionAfterFailure()
+{
+    if (operatorAtHand()) {
+        btn7Click();
+        return;
+    }
+    const auto attempt = [this] {
+        return isConnectionOpen(kMainConnection) ||
+               ConnectDatabase(clock_,
+                               BranchDbSettings::read(state_.appDir + state_.connectionIni)
+                                   .connectionString(),
+                               state_.appDir);
+    };
+    const auto connected = [this] {
+        FormShow();
+        if (!isServiceRunning())
+            btnBeginClick();
+    };
+    const auto note = [this](const QString& text) {
+        state_.setStatusText(text);
+        statusPanel_->setText(text);
+    };
+    auto* retry = new ConnectionRetry(attempt, connected, note, this);
+    retry->start();
 }
 
 void TFMain::showEvent(QShowEvent* event)

@@ -44,6 +44,8 @@ public:
     // service (`ask`), "连接设置" stops it without asking. False when the operator keeps
     // the service running, and then nothing opens.
     bool stopForSettings(bool ask);
+    void btn_TestClick();  // run parameters
+    void btn7Click();      // connection dialog
 
     // Runs once at start-up although the window stays hidden, and whenever it is shown.
     void FormShow();
@@ -82,6 +84,7 @@ private:
     void buildWindow();
     void emptyPanel();
     void setRunningButtons(bool running);
+    void openConnectionAfterFailure();
 
     ServiceState& state_;
     Clock& clock_;

@@ -1,0 +1,15 @@
+// The settings windows' tests run offscreen inside one QApplication. No test may send a
+// server listing beyond this machine: the target is loopback before any test starts,
+// and each listing test points it at its own responder.
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("COOKHUB_SSRP_TARGET", "127.0.0.1:9");  // discard: nobody answers
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
