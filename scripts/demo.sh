@@ -45,8 +45,10 @@ done
 sleep 1
 
 export COOKHUB_HOME="$home"
+# "列出可用服务器" asks this machine only: the demo never broadcasts on the network.
+export COOKHUB_SSRP_TARGET=127.0.0.1:1434
 QT_QPA_PLATFORM=offscreen "$root/build/bin/cookhub-screenshot" "$home/pictures" >/dev/null \
-  && echo "cookhub: the main window's picture is $home/pictures/main.png"
+  && echo "cookhub: the windows' pictures are in $home/pictures (main.png, parameters.png, connection.png)"
 # Every printer is a file printer: each ticket becomes NNNN.pdf and NNNN.txt in
 # printers/<printer name>/.
 export COOKHUB_PRINTER_DIR="${COOKHUB_PRINTER_DIR:-$home/printers}"

@@ -18,4 +18,6 @@ ninja -C "$root/build-tests"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export QT_QPA_PLATFORM=offscreen
+# A server listing in any test goes to loopback, never to the network's broadcast.
+export COOKHUB_SSRP_TARGET=127.0.0.1:9
 ctest --test-dir "$root/build-tests" --output-on-failure -j2 "$@"

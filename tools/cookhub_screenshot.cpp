@@ -1,12 +1,16 @@
 // Draws every window of Cookhub as it looks after start-up on a home (COOKHUB_HOME)
 // into a folder, one PNG per window, without a display:
 //   QT_QPA_PLATFORM=offscreen COOKHUB_HOME=demo-home build/bin/cookhub-screenshot DIR
-// Today that is main.png. The printer panel shows one real pass of the status monitor
-// over the home's stations, so printers that answer and printers that do not look as
-// they would. The waits of connecting and starting are skipped; everything else is
-// the program's.
+// That is main.png, parameters.png (the run parameter window) and connection.png (the
+// connection dialog, whose server list is filled only from COOKHUB_SSRP_TARGET: this
+// tool never lists servers by broadcast). The printer panel shows one real pass of the status
+// monitor over the home's stations, so printers that answer and printers that do not look as they
+// would. The waits of connecting and starting are skipped; everything else is the program's.
 
 #include "platform/app_paths.h"
+#include "platform/database.h"
+#include "settings/param_set.h"
+#include "settings/set_con.h"
 #include "shell/tfmain.h"
 #include "shell/utility.h"
 #include "status/print_state_thread.h"
@@ -62,5 +66,27 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("%s\n", qPrintable(file));
+
+    cookhub::TFParamSet parameters(state.appDir);
+    const cookhub::DatabaseLink link{
+        [&](const QString& text) { return cookhub::ConnectDatabase(clock, text, state.appDir); },
+        [] { return cookhub::isConnectionOpen(cookhub::kMainConnection); }};
+    const cookhub::TFSetCon::ServerLister lister =
+        qEnvironmentVariableIsSet("COOKHUB_SSRP_TARGET")
+            ? cookhub::TFSetCon::serverListerFromEnvironment()
+            : [] { return cookhub::ServerListing{}; };
+    cookhub::TFSetCon connection(state.appDir + state.connectionIni, link, nullptr, lister);
+    for (const auto& [picture, name] :
+         {std::pair<QWidget*, const char*>{&parameters, "parameters.png"},
+          {&connection, "connection.png"}}) {
+        picture->show();
+        QApplication::processEvents();
+        const QString path = QDir(dir).filePath(QLatin1String(name));
+        if (!picture->grab().save(path)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            return 1;
+        }
+        std::printf("%s\n", qPrintable(path));
+    }
     return 0;
 }
