@@ -3,9 +3,10 @@
 //   QT_QPA_PLATFORM=offscreen COOKHUB_HOME=demo-home build/bin/cookhub-screenshot DIR
 // That is main.png, parameters.png (the run parameter window) and connection.png (the
 // connection dialog, whose server list is filled only from COOKHUB_SSRP_TARGET: this
-// tool never lists servers by broadcast). The printer panel shows one real pass of the status
-// monitor over the home's stations, so printers that answer and printers that do not look as they
-// would. The waits of connecting and starting are skipped; everything else is the program's.
+// tool never lists servers by broadcast). The printer panel shows one real pass of the
+// status monitor over the home's stations, so printers that answer and printers that do
+// not look as they would. The waits of connecting and starting are skipped; everything
+// else is the program's.
 
 #include "platform/app_paths.h"
 #include "platform/database.h"
