@@ -157,6 +157,18 @@ TEST_F(ConnectionDialogTest, OkWhileTheConnectionIsUpSavesWithoutTrying) {
     EXPECT_EQ(ReadIniString(ini, u"branch_db"_s, u"Provider"_s), u"SQLite"_s);
 }
 
+TEST_F(ConnectionDialogTest, FailedSaveIsReportedAndKeepsTheDialogOpen) {
+    ASSERT_TRUE(ConnectDatabase(clock, home.connectionString(), home.appDir()));
+    TFSetCon dialog(home.appDir() + u"gone/rolmav3.ini"_s, link, nullptr,
+                    [] { return ServerListing{}; });
+    type(dialog, "cbServerList", u"kitchen-pc"_s);
+    press(dialog, "btnOK");
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(u"警告: 无法保存连接设置"_s)) << messages[0].toStdString();
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.findChild<QComboBox*>(u"cbServerList"_s)->currentText(), u"kitchen-pc"_s);
+}
+
 TEST_F(ConnectionDialogTest, TestConnectsWithoutThePortWhileTheServiceUsesIt) {
     auto dialog = open();
     press(*dialog, "btnTest");
