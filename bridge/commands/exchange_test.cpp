@@ -228,3 +228,41 @@ TEST_F(Exchange, FrontEndThatDiesWhileHandlingCountsAsReturned) {
 
 }  // namespace
 }  // namespace padlink
+
+namespace padlink {
+namespace {
+
+// Two stations dispatch through one command layer at the same time, as their
+// poll threads do; the order version is a value of each request (a shared
+// write of it is a data race that the thread sanitizer build reports).
+TEST(CommandLayerThreads, StationsDispatchAtOnceWithTheLiveOrderVersion) {
+    testing::TestFolder home;
+    ASSERT_FALSE(home.path().empty());
+    std::atomic<int> version{1};
+    CommandLayer layer(version, std::nullopt, {});
+    // One ItemRecord whose field 9 is 3: "5" while the order version is on.
+    testing::Bytes item(33, 0);
+    item[13] = 3;
+    auto station = [&](int id) {
+        LinkSession session(home.path(), id);
+        for (int n = 0; n < 200; ++n) {
+            auto frame = testing::requestBuffer(0x31, item);
+            session.clearDataArea();
+            layer.dispatchRequest(frame, session);
+            const std::string line = fileText(session.requestFile());
+            if (line != "LD\r\n0,0,0,0,0.0,0,0,0,5,0,0,0,0,0,0,0,0.00,0\r\n") {
+                return line;
+            }
+        }
+        return std::string();
+    };
+    auto first = std::async(std::launch::async, station, 1);
+    auto second = std::async(std::launch::async, station, 2);
+    ASSERT_EQ(first.wait_for(seconds(60)), std::future_status::ready);
+    ASSERT_EQ(second.wait_for(seconds(60)), std::future_status::ready);
+    EXPECT_EQ(first.get(), "");
+    EXPECT_EQ(second.get(), "");
+}
+
+}  // namespace
+}  // namespace padlink
