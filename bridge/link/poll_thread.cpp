@@ -2,6 +2,7 @@
 #include "link/poll_thread.h"
 
 #include "link/result_codes.h"
+#include "link/stop_pause.h"
 
 #include <algorithm>
 #include <array>
@@ -26,15 +27,6 @@ constexpr std::string_view kOpenFailedSuffix{"\xb4\xf2\xbf\xaa\xca\xa7\xb0\xdc\x
 
 constexpr std::uint8_t kManualDownloadRequest = 0x81;
 constexpr std::uint8_t kUpdateRequest = 0x82;
-
-void pause(int ms) {
-    if (ms <= 0) {
-        return;
-    }
-    timespec remaining{ms / 1000, (ms % 1000) * 1'000'000L};
-    while (clock_nanosleep(CLOCK_MONOTONIC, 0, &remaining, &remaining) == EINTR) {
-    }
-}
 
 bool isSet(const StationFlags& flags, std::size_t station) { return flags[station].load() != 0; }
 
@@ -134,7 +126,7 @@ int runPollThread(std::unique_ptr<PollThreadParams> params, const PollServices& 
                 // processor until the download ends.
                 if (++skippedInARow >= std::max(count, 1)) {
                     skippedInARow = 0;
-                    pause(params->pollInterval);
+                    pauseUnlessStopped(params->pollInterval, state.stopRequested);
                 }
                 continue;
             }
@@ -196,11 +188,11 @@ int runPollThread(std::unique_ptr<PollThreadParams> params, const PollServices& 
                         host.postDisplayLine(hexBytes(answer) + "\r\n");
                     }
                 }
-                pause(params->pollInterval);
+                pauseUnlessStopped(params->pollInterval, state.stopRequested);
                 reply.fill(0);
             }
         }
-        pause(params->pollInterval);
+        pauseUnlessStopped(params->pollInterval, state.stopRequested);
     }
 }
 
