@@ -43,6 +43,40 @@ bool UiInvoker::invoke(const std::function<void()>& call) {
     return pending->finished;
 }
 
+bool UiInvoker::invokeWithin(std::function<void()> call, std::chrono::milliseconds limit) {
+    if (QThread::currentThread() == thread()) {
+        call();
+        return true;
+    }
+    auto pending = std::make_shared<Call>();
+    {
+        const std::lock_guard lock(mutex_);
+        if (closed_) {
+            return false;
+        }
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, pending, call = std::move(call)] {
+            {
+                const std::lock_guard lock(mutex_);
+                if (closed_) {
+                    return;
+                }
+            }
+            call();
+            {
+                const std::lock_guard lock(mutex_);
+                pending->finished = true;
+            }
+            changed_.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, limit, [&] { return pending->finished || closed_; });
+    return pending->finished;
+}
+
 void UiInvoker::shutDown() {
     {
         const std::lock_guard lock(mutex_);

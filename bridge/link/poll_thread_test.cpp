@@ -131,14 +131,14 @@ protected:
     }
 
     std::future<int> startThread(BaseStationSim* sim, int station, int count, PollHost& host,
-                                 std::string port = {}) {
+                                 std::string port = {}, int pollInterval = 5) {
         auto params = std::make_unique<PollThreadParams>();
         params->handheldCount = count;
         params->portName = sim != nullptr ? sim->slavePath() : port;
         params->folder = folder.path();
         params->stationIndex = station;
         params->stationId = station + 1;
-        params->pollInterval = 5;
+        params->pollInterval = pollInterval;
         params->readTimeout = 30;
         params->readInterval = 5;
         services.push_back(std::make_unique<PollServices>(
@@ -303,6 +303,20 @@ TEST_F(PollCycle, RepliesGoToTheRightPlaceOrNowhere) {
     EXPECT_EQ(lines[4], "RX:\r\n");  // bad checksum
     EXPECT_EQ(lines[6], "RX:\r\n");  // garbage
     EXPECT_EQ(lines[8], "\r\n");     // dropped: a good read that delivers nothing
+}
+
+// The stop flag ends a thread in the middle of a long pause between polls.
+TEST_F(PollCycle, StopEndsAPauseBetweenPolls) {
+    BaseStationSim sim;
+    ASSERT_TRUE(sim.ok());
+    sim.start();
+    configure(0, {"0a0b0c"});
+    RecordingHost host;
+    auto thread = startThread(&sim, 0, 1, host, {}, 20'000);
+    ASSERT_TRUE(sim.waitFor([](const auto& p) { return !p.empty(); }, seconds(10)));
+    stopAll();
+    ASSERT_EQ(thread.wait_for(seconds(5)), std::future_status::ready) << "still pausing";
+    EXPECT_EQ(thread.get(), kPollStopped);
 }
 
 TEST_F(PollCycle, ManualDownloadRequestIsHandedOnOnlyAfterADownloadPoll) {
