@@ -212,6 +212,14 @@ void MainDialog::setUpStations() {
     if (timing.timing.trafficLogEnabled) {
         services_->traffic = [](std::string_view text) { appendTrafficLog(text); };
     }
+    // From the poll thread, as its requests' notices go: the window's thread
+    // never waits for the front end.
+    services_->notifyFrontEnd = [window = setup_.notifyWindow](std::uint32_t stationId,
+                                                               std::string_view text) {
+        if (window) {
+            sendCopyData(*window, stationId, text);
+        }
+    };
     running_ = std::make_shared<Running>();
     for (int k = 0; k < stationCount_; ++k) {
         auto params = std::make_unique<PollThreadParams>(
