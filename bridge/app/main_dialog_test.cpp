@@ -59,6 +59,7 @@ protected:
                                                         &downloads, globalManualChoice(), line});
     }
 
+    PADLINK_TEST_GUARD(120);
     ::padlink::testing::TestFolder folder;
     basestation::BaseStationSim sim;
     HandheldTable table;
@@ -210,7 +211,10 @@ TEST_F(MainDialogTest, FrontEndThatAnswersComflWithANoticeIsHeard) {
     ASSERT_TRUE(front.window().has_value());
     auto dialog = makeDialog(front.window(), nullptr, [] { return std::optional<bool>(false); });
     dialog->hideToTray();
-    testing::HangGuard guard(std::chrono::seconds(30), "COMFL answered by XS and TC");
+    // The notice names the session created last: the station's thread has one
+    // once it polls.
+    ASSERT_TRUE(
+        sim.waitFor([](const auto& polls) { return !polls.empty(); }, std::chrono::seconds(10)));
 
     dialog->watchLine();
     ASSERT_TRUE(waitUntil([&] { return dialog->isVisible() && front.handled() == 1; }));
@@ -246,7 +250,6 @@ TEST_F(MainDialogTest, FrontEndThatAnswersARequestWithANoticeIsHeard) {
     CommandLayer commands(0, front.window(), {});
     auto dialog = makeDialog(front.window(), &commands);
     dialog->hideToTray();
-    testing::HangGuard guard(std::chrono::seconds(30), "a request answered by XS and TC");
 
     ASSERT_TRUE(waitUntil([&] { return dialog->isVisible() && front.handled() >= 1; }));
     EXPECT_EQ(front.lastStation(), 4u);

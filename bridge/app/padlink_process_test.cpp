@@ -95,6 +95,7 @@ protected:
             std::distance(std::sregex_iterator(text.begin(), text.end(), entry), std::sregex_iterator()));
     }
 
+    PADLINK_TEST_GUARD(180);
     ::padlink::testing::TestFolder folder;
     std::filesystem::path bin = folder.path() / "bin";
     std::filesystem::path work = folder.path() / "work";

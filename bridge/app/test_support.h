@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/gbk_text.h"
+#include "config/hang_guard.h"
 #include "download/table_files.h"
 
 #include <gtest/gtest.h>
@@ -52,39 +53,6 @@ inline bool waitUntil(const std::function<bool()>& condition,
     }
     return true;
 }
-
-// Ends the test process with a message when the scope is still running after
-// the limit: a deadlock of the user-interface thread cannot be waited out on
-// that thread, and a test that hangs must fail instead.
-class HangGuard {
-  public:
-    HangGuard(std::chrono::seconds limit, std::string what)
-        : thread_([this, limit, what = std::move(what)] {
-              std::unique_lock lock(mutex_);
-              if (!changed_.wait_for(lock, limit, [this] { return done_; })) {
-                  std::fprintf(stderr, "HANG: %s did not finish within %lld s\n", what.c_str(),
-                               static_cast<long long>(limit.count()));
-                  std::fflush(stderr);
-                  std::_Exit(1);
-              }
-          }) {}
-    ~HangGuard() {
-        {
-            const std::lock_guard lock(mutex_);
-            done_ = true;
-        }
-        changed_.notify_all();
-        thread_.join();
-    }
-    HangGuard(const HangGuard&) = delete;
-    HangGuard& operator=(const HangGuard&) = delete;
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool done_ = false;
-    std::thread thread_;
-};
 
 // Writes a table file (UTF-8 given, GBK with CR LF on disk).
 inline void writeTable(const std::filesystem::path& txt, int number, const QString& lines) {

@@ -6,6 +6,7 @@
 #include "commands/dispatch.h"
 
 #include "base_station_sim.h"
+#include "config/hang_guard.h"
 #include "config/test_folder.h"
 #include "front_end_sim.h"
 #include "link/poll_thread.h"
@@ -67,6 +68,7 @@ const std::vector<KindCase>& kindCases() {
 }
 
 TEST(RealPath, EveryAnswerKindReachesTheHandheld) {
+    PADLINK_TEST_GUARD(120);
     testing::TestFolder ipc;
     testing::TestFolder home;
     ASSERT_FALSE(ipc.path().empty());

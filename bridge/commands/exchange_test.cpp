@@ -5,6 +5,7 @@
 #include "commands/dispatch.h"
 
 #include "commands/test_frames.h"
+#include "config/hang_guard.h"
 #include "config/test_folder.h"
 #include "front_end_sim.h"
 
@@ -48,6 +49,7 @@ protected:
         return layer.dispatchRequest(frame, session);
     }
 
+    PADLINK_TEST_GUARD(120);
     testing::TestFolder ipc;
     testing::TestFolder home;
     std::string title;
@@ -236,6 +238,7 @@ namespace {
 // poll threads do; the order version is a value of each request (a shared
 // write of it is a data race that the thread sanitizer build reports).
 TEST(CommandLayerThreads, StationsDispatchAtOnceWithTheLiveOrderVersion) {
+    PADLINK_TEST_GUARD(120);
     testing::TestFolder home;
     ASSERT_FALSE(home.path().empty());
     std::atomic<int> version{1};

@@ -4,6 +4,7 @@
 // its file holds.
 #include "download/conversations.h"
 
+#include "config/hang_guard.h"
 #include "config/test_folder.h"
 #include "config/text_file.h"
 #include "download/download_texts.h"
@@ -172,6 +173,7 @@ protected:
         frames = peer->framesReceived();
     }
 
+    PADLINK_TEST_GUARD(120);
     testing::TestFolder folder;
     RecordingHost host;
     TableChoice chosenTables{};

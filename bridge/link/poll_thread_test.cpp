@@ -4,6 +4,7 @@
 #include "link/poll_thread.h"
 
 #include "base_station_sim.h"
+#include "config/hang_guard.h"
 #include "config/test_folder.h"
 #include "link/result_codes.h"
 #include "logs/program_log.h"
@@ -163,6 +164,7 @@ protected:
 
     void stopAll() { stop = 1; }
 
+    PADLINK_TEST_GUARD(120);
     testing::TestFolder folder;
     HandheldTable table;
     std::atomic<int> stop{0};
