@@ -48,7 +48,11 @@ bool UiInvoker::invokeWithin(std::function<void()> call, std::chrono::millisecon
         call();
         return true;
     }
+    // The call lives in the shared record, not in Qt's queued functor: Qt may
+    // drop its functor on either thread, and the last owner of the record
+    // is then the waiter, after it has taken the lock (or the window's thread).
     auto pending = std::make_shared<Call>();
+    pending->call = std::move(call);
     {
         const std::lock_guard lock(mutex_);
         if (closed_) {
@@ -57,14 +61,14 @@ bool UiInvoker::invokeWithin(std::function<void()> call, std::chrono::millisecon
     }
     QMetaObject::invokeMethod(
         this,
-        [this, pending, call = std::move(call)] {
+        [this, pending] {
             {
                 const std::lock_guard lock(mutex_);
                 if (closed_) {
                     return;
                 }
             }
-            call();
+            pending->call();
             {
                 const std::lock_guard lock(mutex_);
                 pending->finished = true;

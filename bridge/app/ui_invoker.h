@@ -32,6 +32,7 @@ public:
 private:
     struct Call {
         bool finished = false;
+        std::function<void()> call;  // invokeWithin's own copy
     };
     std::mutex mutex_;
     std::condition_variable changed_;
