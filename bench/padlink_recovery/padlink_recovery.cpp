@@ -36,8 +36,29 @@ using namespace std::chrono;
 using basestation::BaseStationSim;
 using Clock = steady_clock;
 
+double cpuSecondsOf(const std::string& statPath);
+
 double cpuSeconds(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    return cpuSecondsOf("/proc/" + std::to_string(pid) + "/stat");
+}
+
+// CPU time of the process's threads other than the window's (the main thread):
+// the poll thread, the listener and the notice threads.
+double workerCpuSeconds(pid_t pid) {
+    double total = 0;
+    std::error_code failed;
+    const std::string main = std::to_string(pid);
+    for (const auto& task :
+         std::filesystem::directory_iterator("/proc/" + main + "/task", failed)) {
+        if (task.path().filename() != main) {
+            total += cpuSecondsOf((task.path() / "stat").string());
+        }
+    }
+    return total;
+}
+
+double cpuSecondsOf(const std::string& statPath) {
+    std::ifstream stat(statPath);
     const std::string text((std::istreambuf_iterator<char>(stat)), {});
     const std::size_t close = text.rfind(')');
     if (close == std::string::npos) {
@@ -144,7 +165,10 @@ int cable(const std::filesystem::path& padlink, const std::filesystem::path& scr
         return 1;
     }
     std::printf("\npulled port (reopened every 3 s), %d rounds\n", rounds);
-    std::printf("  round  pulled->COMFL ms  CPU while gone (6 s)  plugged->first poll ms\n");
+    std::printf("  (CPU from /proc, in clock ticks of 0.01 s)\n");
+    std::printf(
+        "  round  pulled->COMFL ms  CPU while gone (6 s)  of it not the window  plugged->first "
+        "poll ms\n");
     for (int round = 1; round <= rounds; ++round) {
         std::this_thread::sleep_for(milliseconds(500));
         const std::size_t told = front.comfl().size();
@@ -158,8 +182,10 @@ int cable(const std::filesystem::path& padlink, const std::filesystem::path& scr
         }
         const double toComfl = ms(front.comfl().back() - pulled);
         const double cpuBefore = cpuSeconds(pid);
+        const double workersBefore = workerCpuSeconds(pid);
         std::this_thread::sleep_for(seconds(6));
         const double cpu = cpuSeconds(pid) - cpuBefore;
+        const double workers = workerCpuSeconds(pid) - workersBefore;
         sim = std::make_unique<BaseStationSim>();
         sim->start();
         std::filesystem::create_symlink(sim->slavePath(), port);
@@ -170,8 +196,8 @@ int cable(const std::filesystem::path& padlink, const std::filesystem::path& scr
             return 1;
         }
         const double toPoll = ms(sim->polls().front().at - plugged);
-        std::printf("  %5d  %16.1f  %8.2f s (%5.3f %%)  %22.1f\n", round, toComfl, cpu,
-                    100.0 * cpu / 6.0, toPoll);
+        std::printf("  %5d  %16.1f  %8.2f s (%5.3f %%)  %18.2f s  %22.1f\n", round, toComfl, cpu,
+                    100.0 * cpu / 6.0, workers, toPoll);
         std::fflush(stdout);
     }
     std::printf("  COMFL notices in all: %zu\n", front.comfl().size());
@@ -207,9 +233,11 @@ int restart(const std::filesystem::path& padlink, const std::filesystem::path& s
         "\nTC in the middle of an update download (handheld stuck on one packet), %d rounds\n",
         rounds);
     std::printf("  round  TC->exit ms  exit->new window ms  exit->first poll ms\n");
+    // Counted before each start: the new bridge's first poll may begin the next
+    // download before the round looks.
+    int started = sim.downloadsStarted();
     pid_t pid = startBridge(padlink, work);
     for (int round = 1; round <= rounds; ++round) {
-        const int started = sim.downloadsStarted();
         if (!waitUntil([&] { return sim.downloadsStarted() > started; }, seconds(60))) {
             std::fprintf(stderr, "padlink-recovery: no download began\n");
             endBridge(pid);
@@ -223,6 +251,7 @@ int restart(const std::filesystem::path& padlink, const std::filesystem::path& s
         }
         const auto ended = Clock::now();
         const std::size_t polls = sim.pollCount();
+        started = sim.downloadsStarted();
         pid = startBridge(padlink, work);
         if (!waitUntil([] { return padlink::findWindow("Padlink").has_value(); }, seconds(60)) ||
             !sim.waitFor([&](const auto& all) { return all.size() > polls; }, seconds(60))) {
