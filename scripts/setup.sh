@@ -12,6 +12,7 @@ packages=(
   fonts-wqy-microhei poppler-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  locales  # localedef and its sources: the comma-decimal locale of Padlink's number tests
 )
 
 missing=()

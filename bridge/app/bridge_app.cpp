@@ -11,6 +11,8 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace padlink {
@@ -58,7 +60,14 @@ int runBridge(int argc, char** argv) {
         dialog.show();
         app.exec();
     }
-    dialog.shutDown();
+    if (!dialog.shutDown()) {
+        // A poll thread is stuck in a notice to a front end that does not
+        // return. The window is closed already; end without it, so the lock
+        // goes with the process and a new bridge can start at once.
+        std::fputs("padlink: a poll thread did not end after TC; ending without it\n", stderr);
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
     return 0;
 }
 

@@ -23,8 +23,11 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 
 namespace padlink {
 
@@ -32,6 +35,11 @@ namespace {
 
 constexpr int kLineWatchPeriodMs = 10 * 1000;
 constexpr int kScreenshotPeriodMs = 2000;
+// How long a notice's sender waits for the window to have handled it.
+constexpr std::chrono::milliseconds kNoticeWaitLimit{1000};
+// How long the end waits for the poll threads; every pause and conversation
+// sees the stop flag well within it.
+constexpr std::chrono::milliseconds kPollThreadEndLimit{3000};
 
 QIcon programIcon() {
     QPixmap pixmap(32, 32);
@@ -51,6 +59,13 @@ QString captionOf(const Message& message) {
 }
 
 }  // namespace
+
+// The poll threads still running, so the end can wait for them with a bound.
+struct MainDialog::Running {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int count = 0;
+};
 
 // How the poll threads reach this dialog: every call waits until the
 // user-interface thread has taken it, as SendMessage did.
@@ -96,7 +111,7 @@ MainDialog::MainDialog(BridgeSetup setup, QWidget* parent)
 
     // The window exists before its pages, so notices can reach it from here on.
     server_ = std::make_unique<WindowServer>(setup_.ownTitle, [this](const WindowMessage& message) {
-        invoker_->invoke([&] { handleNotice(message); });
+        receiveNotice(message);
         return 0u;
     });
 
@@ -130,12 +145,15 @@ MainDialog::MainDialog(BridgeSetup setup, QWidget* parent)
     addAction(aboutAction);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
-    lineWatch_ = std::make_unique<LineWatch>(LineWatch::lastPortDsr,
-                                             [this](std::uint32_t dwData, std::string_view text) {
-                                                 if (setup_.notifyWindow) {
-                                                     sendCopyData(*setup_.notifyWindow, dwData, text);
-                                                 }
-                                             });
+    notices_ = std::make_unique<BackgroundNotices>(
+        [window = setup_.notifyWindow](std::uint32_t dwData, const std::string& text) {
+            if (window) {
+                sendCopyData(*window, dwData, text);
+            }
+        });
+    lineWatch_ = std::make_unique<LineWatch>(
+        setup_.lineQuery ? setup_.lineQuery : LineWatch::DsrQuery(LineWatch::lastPortDsr),
+        [this](std::uint32_t dwData, std::string_view text) { notices_->post(dwData, text); });
     if (findWindow(setup_.ownTitle)) {
         lineTimer_ = new QTimer(this);
         connect(lineTimer_, &QTimer::timeout, this, [this] { watchLine(); });
@@ -194,13 +212,30 @@ void MainDialog::setUpStations() {
     if (timing.timing.trafficLogEnabled) {
         services_->traffic = [](std::string_view text) { appendTrafficLog(text); };
     }
+    // From the poll thread, as its requests' notices go: the window's thread
+    // never waits for the front end.
+    services_->notifyFrontEnd = [window = setup_.notifyWindow](std::uint32_t stationId,
+                                                               std::string_view text) {
+        if (window) {
+            sendCopyData(*window, stationId, text);
+        }
+    };
+    running_ = std::make_shared<Running>();
     for (int k = 0; k < stationCount_; ++k) {
         auto params = std::make_unique<PollThreadParams>(
             pollThreadParams(stations.stations[static_cast<std::size_t>(k)], k,
                              counts[static_cast<std::size_t>(k)], timing.timing, folder));
-        threads_.emplace_back([services = services_.get(), p = std::move(params)]() mutable {
-            runPollThread(std::move(p), *services);
-        });
+        {
+            const std::lock_guard lock(running_->mutex);
+            ++running_->count;
+        }
+        threads_.emplace_back(
+            [services = services_.get(), running = running_, p = std::move(params)]() mutable {
+                runPollThread(std::move(p), *services);
+                const std::lock_guard lock(running->mutex);
+                --running->count;
+                running->changed.notify_all();
+            });
     }
 }
 
@@ -224,14 +259,23 @@ void MainDialog::handleNotice(const WindowMessage& message) {
     }
     if (message.text() == "TC") {
         setup_.state.stopRequested.store(1);
-        // A poll thread's box must not keep the program alive.
+        // A poll thread's box must not keep the program alive, nor may a
+        // thread wait for the window from here on.
         closeOpenMessageBoxes();
+        invoker_->shutDown();
         reject();
     } else if (message.text() == "XS") {
         show();
         raise();
         activateWindow();
     }
+}
+
+void MainDialog::receiveNotice(const WindowMessage& message) {
+    if (message.message == kCopyDataMessage && message.text() == "TC") {
+        setup_.state.stopRequested.store(1);
+    }
+    invoker_->invokeWithin([this, message] { handleNotice(message); }, kNoticeWaitLimit);
 }
 
 void MainDialog::hideToTray() {
@@ -260,19 +304,29 @@ void MainDialog::done(int result) {
     QCoreApplication::quit();
 }
 
-void MainDialog::shutDown() {
+bool MainDialog::shutDown() {
     if (shutDown_) {
-        return;
+        return allEnded_;
     }
     shutDown_ = true;
     setup_.state.stopRequested.store(1);
     closeOpenMessageBoxes();
     invoker_->shutDown();
+    if (running_) {
+        std::unique_lock lock(running_->mutex);
+        allEnded_ = running_->changed.wait_for(lock, kPollThreadEndLimit,
+                                               [this] { return running_->count == 0; });
+    }
     for (std::thread& thread : threads_) {
-        thread.join();
+        if (allEnded_) {
+            thread.join();
+        } else {
+            thread.detach();
+        }
     }
     threads_.clear();
     server_.reset();
+    return allEnded_;
 }
 
 }  // namespace padlink

@@ -14,6 +14,7 @@
 #include <QDialog>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,6 +32,7 @@ class DownloadPage;
 class MonitorPage;
 class UiInvoker;
 class LineWatch;
+class BackgroundNotices;
 struct StationConfig;
 
 struct BridgeSetup {
@@ -43,6 +45,8 @@ struct BridgeSetup {
     DownloadHandler* downloads = nullptr;
     // Written by the download page at "下载"; the downloads must read the same.
     ManualChoice choice = globalManualChoice();
+    // DSR of the line the line watch looks at; nothing when the query fails.
+    std::function<std::optional<bool>()> lineQuery{};  // empty: the port opened last
 };
 
 class MainDialog : public QDialog {
@@ -50,11 +54,19 @@ public:
     explicit MainDialog(BridgeSetup setup, QWidget* parent = nullptr);
     ~MainDialog() override;
 
-    // Stops the poll threads and the notice listener. Idempotent.
-    void shutDown();
+    // Stops the poll threads and the notice listener and releases the
+    // window. Idempotent. False when a poll thread had not ended within the
+    // bound (it is stuck in a notice to a front end that does not return):
+    // it is left behind, and the process must end without waiting for it.
+    bool shutDown();
     bool ended() const { return ended_; }
 
+    // On the user-interface thread.
     void handleNotice(const WindowMessage& message);
+    // On the listener's thread: "TC" stops the poll threads at once, then the
+    // window handles the notice; the sender waits for that at most a
+    // moment, so nothing the window waits for can hold a notice back.
+    void receiveNotice(const WindowMessage& message);
     void hideToTray();
     // The line watch's tick, also for tests.
     void watchLine();
@@ -82,7 +94,10 @@ private:
     std::unique_ptr<WindowHost> host_;
     std::unique_ptr<WindowServer> server_;
     std::unique_ptr<LineWatch> lineWatch_;
+    std::unique_ptr<BackgroundNotices> notices_;
     std::unique_ptr<PollServices> services_;
+    struct Running;
+    std::shared_ptr<Running> running_;
     std::vector<std::thread> threads_;
     std::vector<std::pair<std::string, std::vector<std::string>>> stationHandhelds_;
     QTabWidget* tabs_ = nullptr;
@@ -95,6 +110,7 @@ private:
     int stationCount_ = 0;
     bool ended_ = false;
     bool shutDown_ = false;
+    bool allEnded_ = true;
 };
 
 }  // namespace padlink

@@ -6,6 +6,7 @@
 #include "app/pages.h"
 #include "app/test_support.h"
 #include "base_station_sim.h"
+#include "commands/dispatch.h"
 #include "config/test_folder.h"
 #include "link/link_session.h"
 
@@ -50,11 +51,15 @@ protected:
         ASSERT_TRUE(sim.ok());
         sim.start();
     }
-    std::unique_ptr<MainDialog> makeDialog(std::optional<WindowHandle> front = std::nullopt) {
-        return std::make_unique<MainDialog>(
-            BridgeSetup{state, folder.path(), front, "Padlink", &requests, &downloads});
+    std::unique_ptr<MainDialog> makeDialog(std::optional<WindowHandle> front = std::nullopt,
+                                           RequestHandler* handler = nullptr,
+                                           std::function<std::optional<bool>()> line = {}) {
+        return std::make_unique<MainDialog>(BridgeSetup{state, folder.path(), front, "Padlink",
+                                                        handler != nullptr ? handler : &requests,
+                                                        &downloads, globalManualChoice(), line});
     }
 
+    PADLINK_TEST_GUARD(120);
     ::padlink::testing::TestFolder folder;
     basestation::BaseStationSim sim;
     HandheldTable table;
@@ -138,6 +143,119 @@ TEST_F(MainDialogTest, NoticesShowAndEndTheDialogAndOthersDoNothing) {
     EXPECT_TRUE(dialog->ended());
     EXPECT_EQ(stop.load(), 1);
     dialog->shutDown();
+}
+
+// A front end that reacts to a notice by sending the bridge a notice of its
+// own while it handles it, as a front end does that stops the bridge when
+// the line is dead. It answers with `replies` in turn.
+class ReactingFrontEnd {
+  public:
+    ReactingFrontEnd(std::string notice, std::vector<std::string> replies)
+        : notice_(std::move(notice)),
+          replies_(std::move(replies)),
+          window_("FrontEnd", [this](const WindowMessage& message) {
+              if (message.text() != notice_) {
+                  return 1u;
+              }
+              std::string reply;
+              {
+                  const std::lock_guard lock(mutex_);
+                  ++received_;
+                  lastStation_ = message.dwData;
+                  if (!replies_.empty()) {
+                      reply = replies_.front();
+                      replies_.erase(replies_.begin());
+                  }
+              }
+              if (!reply.empty()) {
+                  const auto bridge = findWindow("Padlink");
+                  if (bridge) {
+                      sendCopyData(*bridge, 0, reply);
+                  }
+              }
+              const std::lock_guard lock(mutex_);
+              ++handled_;
+              return 1u;
+          }) {}
+
+    std::optional<WindowHandle> window() const { return findWindow("FrontEnd"); }
+    int received() const {
+        const std::lock_guard lock(mutex_);
+        return received_;
+    }
+    int handled() const {
+        const std::lock_guard lock(mutex_);
+        return handled_;
+    }
+    std::uint32_t lastStation() const {
+        const std::lock_guard lock(mutex_);
+        return lastStation_;
+    }
+
+  private:
+    std::string notice_;
+    mutable std::mutex mutex_;
+    std::vector<std::string> replies_;
+    int received_ = 0;
+    int handled_ = 0;
+    std::uint32_t lastStation_ = 0;
+    WindowServer window_;
+};
+
+// The line watch's "COMFL" answered with "XS" and then with "TC": no send may
+// keep the bridge from handling the notice that comes back.
+TEST_F(MainDialogTest, FrontEndThatAnswersComflWithANoticeIsHeard) {
+    testing::writeTxtFolder(folder.path(), "轮循间隔:5\n读取超时:10\n读取时间间隔:5",
+                            sim.slavePath() + ",3\n", "3,0a0b0c\n");
+    ReactingFrontEnd front("COMFL", {"XS", "TC"});
+    ASSERT_TRUE(front.window().has_value());
+    auto dialog = makeDialog(front.window(), nullptr, [] { return std::optional<bool>(false); });
+    dialog->hideToTray();
+    // The notice names the session created last: the station's thread has one
+    // once it polls.
+    ASSERT_TRUE(
+        sim.waitFor([](const auto& polls) { return !polls.empty(); }, std::chrono::seconds(10)));
+
+    dialog->watchLine();
+    ASSERT_TRUE(waitUntil([&] { return dialog->isVisible() && front.handled() == 1; }));
+    EXPECT_EQ(front.lastStation(), 3u);
+    // The shown station's poll thread goes on past its display lines.
+    const std::size_t polls = sim.pollCount();
+    ASSERT_TRUE(waitUntil([&] { return sim.pollCount() > polls + 2; }));
+
+    // The next tick's "COMFL" once the first has returned; TC ends the bridge.
+    ASSERT_TRUE(waitUntil([&] {
+        if (front.received() < 2) {
+            dialog->watchLine();
+        }
+        return dialog->ended();
+    }));
+    EXPECT_EQ(stop.load(), 1);
+    EXPECT_TRUE(dialog->shutDown());
+}
+
+// A request's notice answered with "XS" and then with "TC" while the poll
+// thread waits for the front end.
+TEST_F(MainDialogTest, FrontEndThatAnswersARequestWithANoticeIsHeard) {
+    sim.stop();
+    basestation::BaseStationSim requesting;
+    ASSERT_TRUE(requesting.ok());
+    requesting.addHandheld(
+        basestation::HandheldScript{{0x0c, 0x0b, 0x0a}, basestation::ReplyMode::frames, {}, 3});
+    requesting.start();
+    testing::writeTxtFolder(folder.path(), "轮循间隔:5\n读取超时:10\n读取时间间隔:5",
+                            requesting.slavePath() + ",4\n", "4,0a0b0c\n");
+    ReactingFrontEnd front("LD", {"XS", "TC"});
+    ASSERT_TRUE(front.window().has_value());
+    CommandLayer commands(0, front.window(), {});
+    auto dialog = makeDialog(front.window(), &commands);
+    dialog->hideToTray();
+
+    ASSERT_TRUE(waitUntil([&] { return dialog->isVisible() && front.handled() >= 1; }));
+    EXPECT_EQ(front.lastStation(), 4u);
+    ASSERT_TRUE(waitUntil([&] { return dialog->ended(); }));
+    EXPECT_EQ(front.received(), 2);
+    EXPECT_TRUE(dialog->shutDown());
 }
 
 TEST(LineWatch, LowDsrSendsComflWithTheLastSessionId) {

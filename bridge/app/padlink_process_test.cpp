@@ -95,6 +95,7 @@ protected:
             std::distance(std::sregex_iterator(text.begin(), text.end(), entry), std::sregex_iterator()));
     }
 
+    PADLINK_TEST_GUARD(180);
     ::padlink::testing::TestFolder folder;
     std::filesystem::path bin = folder.path() / "bin";
     std::filesystem::path work = folder.path() / "work";
@@ -192,6 +193,67 @@ TEST_F(PadlinkProcess, HandheldsGetTheTablesTheirVersionsMissAndAMissingFileIsRe
 
     ASSERT_TRUE(send("TC"));
     EXPECT_EQ(exitStatus(pid, std::chrono::seconds(30)), 0);
+}
+
+// "TC" in the middle of an update download with a handheld that asks for the
+// same packet for ever: the bridge ends, and the front end can start it again
+// at once (the lock and the window are free).
+TEST_F(PadlinkProcess, RestartRightAfterTcInTheMiddleOfADownload) {
+    basestation::BaseStationSim sim;
+    ASSERT_TRUE(sim.ok());
+    basestation::HandheldScript stuck;
+    stuck.address = {0x0c, 0x0b, 0x0a};
+    stuck.mode = basestation::ReplyMode::updateDownload;
+    basestation::DownloadScript forever;
+    forever.maxDownloads = 1;
+    forever.peer.versionRows = {{1, 1, 1, 1, 1, 1, 1}};
+    forever.peer.repeatForeverFrom = 1;
+    sim.addHandheld(stuck, forever);
+    sim.start();
+    testing::writeTxtFolder(work, "轮循间隔:5\n读取超时:10\n读取时间间隔:5",
+                            sim.slavePath() + ",1\n", "1,0a0b0c\n");
+    QString dishes;
+    for (int i = 1; i <= 200; ++i) {
+        dishes += QStringLiteral("%1,1,1,D%1,菜%1,1800,1\n").arg(i);
+    }
+    testing::writeTable(work / "TXT", 1, dishes);
+    {
+        std::ofstream versions(work / "TXT" / "数据库版本.txt", std::ios::binary);
+        versions << "1,1,1,1,1,1,2\r\n";
+    }
+    const pid_t first = start({"POS"});
+    ASSERT_TRUE(
+        testing::waitUntil([&] { return sim.downloadsStarted() == 1; }, std::chrono::seconds(30)));
+    // Well into the packets the handheld keeps asking for again.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    ASSERT_FALSE(exitStatus(first, std::chrono::milliseconds(0)).has_value());
+
+    const auto tcAt = std::chrono::steady_clock::now();
+    ASSERT_TRUE(send("TC"));
+    ASSERT_EQ(exitStatus(first, std::chrono::seconds(10)), 0) << "the bridge outlived TC";
+    const auto endedAt = std::chrono::steady_clock::now();
+    // The download gave up the line by itself; the bridge did not have to leave it behind.
+    EXPECT_EQ(contents(folder.path() / "stderr-0.txt").find("did not end"), std::string::npos);
+
+    const std::size_t pollsBefore = sim.pollCount();
+    const pid_t second = start({"POS"});
+    ASSERT_TRUE(testing::waitUntil([] { return findWindow("Padlink").has_value(); },
+                                   std::chrono::seconds(30)));
+    const auto windowAt = std::chrono::steady_clock::now();
+    ASSERT_TRUE(sim.waitFor([&](const auto& polls) { return polls.size() > pollsBefore; },
+                            std::chrono::seconds(30)));
+    const auto pollingAt = std::chrono::steady_clock::now();
+    const auto ms = [](auto d) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
+    };
+    std::printf(
+        "measured: TC to exit %lld ms, new bridge's window %lld ms and first poll %lld ms after "
+        "the exit\n",
+        static_cast<long long>(ms(endedAt - tcAt)), static_cast<long long>(ms(windowAt - endedAt)),
+        static_cast<long long>(ms(pollingAt - endedAt)));
+
+    ASSERT_TRUE(send("TC"));
+    EXPECT_EQ(exitStatus(second, std::chrono::seconds(10)), 0);
 }
 
 }  // namespace

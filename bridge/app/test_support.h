@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/gbk_text.h"
+#include "config/hang_guard.h"
 #include "download/table_files.h"
 
 #include <gtest/gtest.h>
@@ -11,11 +12,15 @@
 #include <QCoreApplication>
 
 #include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <cstring>
 #include <functional>
 #include <iterator>
+#include <mutex>
 #include <string>
 #include <thread>
 

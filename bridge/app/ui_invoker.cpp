@@ -43,6 +43,44 @@ bool UiInvoker::invoke(const std::function<void()>& call) {
     return pending->finished;
 }
 
+bool UiInvoker::invokeWithin(std::function<void()> call, std::chrono::milliseconds limit) {
+    if (QThread::currentThread() == thread()) {
+        call();
+        return true;
+    }
+    // The call lives in the shared record, not in Qt's queued functor: Qt may
+    // drop its functor on either thread, and the last owner of the record
+    // is then the waiter, after it has taken the lock (or the window's thread).
+    auto pending = std::make_shared<Call>();
+    pending->call = std::move(call);
+    {
+        const std::lock_guard lock(mutex_);
+        if (closed_) {
+            return false;
+        }
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, pending] {
+            {
+                const std::lock_guard lock(mutex_);
+                if (closed_) {
+                    return;
+                }
+            }
+            pending->call();
+            {
+                const std::lock_guard lock(mutex_);
+                pending->finished = true;
+            }
+            changed_.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, limit, [&] { return pending->finished || closed_; });
+    return pending->finished;
+}
+
 void UiInvoker::shutDown() {
     {
         const std::lock_guard lock(mutex_);

@@ -6,6 +6,7 @@
 
 #include <QObject>
 
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -20,12 +21,18 @@ public:
     // False when it did not run because the window had shut down.
     bool invoke(const std::function<void()>& call);
 
+    // As invoke, but waits no longer than the limit: the call owns what it
+    // needs and may still run after the caller has stopped waiting. False
+    // when it had not run by then (or will not run at all).
+    bool invokeWithin(std::function<void()> call, std::chrono::milliseconds limit);
+
     // On the user-interface thread. Idempotent.
     void shutDown();
 
 private:
     struct Call {
         bool finished = false;
+        std::function<void()> call;  // invokeWithin's own copy
     };
     std::mutex mutex_;
     std::condition_variable changed_;

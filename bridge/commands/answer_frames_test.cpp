@@ -4,7 +4,9 @@
 #include "commands/answer_frames.h"
 
 #include "commands/answer_text.h"
+#include "commands/request_lines.h"
 #include "commands/test_frames.h"
+#include "config/comma_locale.h"
 
 #include <gtest/gtest.h>
 
@@ -252,6 +254,22 @@ TEST(AnswerNumbers, ReadLikeTheFrontEndWritesThem) {
     EXPECT_EQ(readScaled("nan", 100), 0);
     EXPECT_EQ(readScaled("1e300", 100), 9'000'000'000'000'000'000);
     EXPECT_EQ(readScaled("abc", 100), 0);
+}
+
+// Answers read and request lines written under a comma-decimal locale (the
+// window layer sets the process locale from the environment).
+TEST(AnswerNumbers, ReadAndWrittenTheSameUnderACommaLocale) {
+    testing::CommaDecimalLocale locale;
+    if (!locale.active()) {
+        GTEST_SKIP() << locale.why();
+    }
+    EXPECT_EQ(readScaled("12.34", 100), 1234);
+    EXPECT_EQ(readScaled("12,34", 100), 1200);  // a comma ends the number, as in the C locale
+    std::string line;
+    appendTenths(line, 15);
+    line += ';';
+    appendHundredths(line, 1234);
+    EXPECT_EQ(line, "1.5;12.34");
 }
 
 }  // namespace

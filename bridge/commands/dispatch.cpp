@@ -26,13 +26,17 @@ void show(const CommandContext& context, std::string_view text) {
 
 }  // namespace
 
-std::size_t dispatchRequest(AnswerBuffer frame, const LinkSession& session,
-                            const CommandContext& context) {
+namespace {
+
+// The order version comes as a value of this request: poll threads of
+// several stations dispatch at the same time through one layer.
+std::size_t dispatchWith(AnswerBuffer frame, const LinkSession& session,
+                         const CommandContext& context, int orderVersion) {
     const Command* command = findCommand(frame[7]);
     if (command == nullptr) {
         return 0;
     }
-    const RequestLine request = buildRequestLine(frame, *command, context.orderVersion);
+    const RequestLine request = buildRequestLine(frame, *command, orderVersion);
     switch (request.status) {
     case RequestStatus::ok:
         break;
@@ -59,6 +63,13 @@ std::size_t dispatchRequest(AnswerBuffer frame, const LinkSession& session,
     return buildAnswer(command->answer, frame, answer);
 }
 
+}  // namespace
+
+std::size_t dispatchRequest(AnswerBuffer frame, const LinkSession& session,
+                            const CommandContext& context) {
+    return dispatchWith(frame, session, context, context.orderVersion);
+}
+
 CommandLayer::CommandLayer(int orderVersion, std::optional<WindowHandle> frontEndWindow,
                            MessageSink showMessage)
     : window_(std::move(frontEndWindow)),
@@ -71,10 +82,8 @@ CommandLayer::CommandLayer(const std::atomic<int>& orderVersion,
 }
 
 std::size_t CommandLayer::dispatchRequest(FrameBuffer buffer, LinkSession& session) {
-    if (liveOrderVersion_) {
-        context_.orderVersion = liveOrderVersion_->load();
-    }
-    return padlink::dispatchRequest(buffer, session, context_);
+    const int version = liveOrderVersion_ ? liveOrderVersion_->load() : context_.orderVersion;
+    return dispatchWith(buffer, session, context_, version);
 }
 
 }  // namespace padlink

@@ -5,6 +5,7 @@
 #include "commands/dispatch.h"
 
 #include "commands/test_frames.h"
+#include "config/hang_guard.h"
 #include "config/test_folder.h"
 #include "front_end_sim.h"
 
@@ -48,6 +49,7 @@ protected:
         return layer.dispatchRequest(frame, session);
     }
 
+    PADLINK_TEST_GUARD(120);
     testing::TestFolder ipc;
     testing::TestFolder home;
     std::string title;
@@ -224,6 +226,45 @@ TEST_F(Exchange, FrontEndThatDiesWhileHandlingCountsAsReturned) {
     reaper.reaped = true;
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 3);
+}
+
+}  // namespace
+}  // namespace padlink
+
+namespace padlink {
+namespace {
+
+// Two stations dispatch through one command layer at the same time, as their
+// poll threads do; the order version is a value of each request (a shared
+// write of it is a data race that the thread sanitizer build reports).
+TEST(CommandLayerThreads, StationsDispatchAtOnceWithTheLiveOrderVersion) {
+    PADLINK_TEST_GUARD(120);
+    testing::TestFolder home;
+    ASSERT_FALSE(home.path().empty());
+    std::atomic<int> version{1};
+    CommandLayer layer(version, std::nullopt, {});
+    // One ItemRecord whose field 9 is 3: "5" while the order version is on.
+    testing::Bytes item(33, 0);
+    item[13] = 3;
+    auto station = [&](int id) {
+        LinkSession session(home.path(), id);
+        for (int n = 0; n < 200; ++n) {
+            auto frame = testing::requestBuffer(0x31, item);
+            session.clearDataArea();
+            layer.dispatchRequest(frame, session);
+            const std::string line = fileText(session.requestFile());
+            if (line != "LD\r\n0,0,0,0,0.0,0,0,0,5,0,0,0,0,0,0,0,0.00,0\r\n") {
+                return line;
+            }
+        }
+        return std::string();
+    };
+    auto first = std::async(std::launch::async, station, 1);
+    auto second = std::async(std::launch::async, station, 2);
+    ASSERT_EQ(first.wait_for(seconds(60)), std::future_status::ready);
+    ASSERT_EQ(second.wait_for(seconds(60)), std::future_status::ready);
+    EXPECT_EQ(first.get(), "");
+    EXPECT_EQ(second.get(), "");
 }
 
 }  // namespace

@@ -117,12 +117,14 @@ void appendTenths(std::string& line, std::int16_t tenths) {
 }
 
 void appendHundredths(std::string& line, std::uint32_t hundredths) {
-    // The single-precision factor is part of the format: large amounts may
-    // print one cent low, and the front end has always seen them that way.
-    const float amount = static_cast<float>(hundredths) * 0.01f;
+    // The factor is the single-precision 0.01 and the product is taken in
+    // double precision: exact to the cent up to 223,696.21, one cent low
+    // above, as the front end has always seen it. A product held in single
+    // precision would lose a cent from 65,536.06 on.
+    const double amount = static_cast<double>(hundredths) * static_cast<double>(0.01f);
     char digits[64];
-    const auto result = std::to_chars(digits, digits + sizeof digits, static_cast<double>(amount),
-                                      std::chars_format::fixed, 2);
+    const auto result =
+        std::to_chars(digits, digits + sizeof digits, amount, std::chars_format::fixed, 2);
     line.append(digits, result.ptr);
 }
 

@@ -112,19 +112,33 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"bare names", 0x62, {1, 2, 3}, 0, "CXSXZT"},
         LineCase{"seven-byte status request is empty", 0x80, {1, 2, 3}, 0, ""}));
 
-TEST(RequestLineFormats, AmountsInSinglePrecisionAndTheLayoutOfLongLists) {
-    std::string line;
-    appendHundredths(line, 1234);
-    EXPECT_EQ(line, "12.34");
-    line.clear();
-    // The single-precision factor prints one cent low here; the front end
-    // has always received it so.
-    appendHundredths(line, 20'000'001);
-    EXPECT_EQ(line, "200000.00");
-    line.clear();
-    appendHundredths(line, 0xFFFFFFFFu);
-    EXPECT_FALSE(line.empty());
+TEST(RequestLineFormats, AmountsTakeTheSinglePrecisionFactorInDoublePrecision) {
+    // Both sides of the two limits: where a product in single precision
+    // starts to lose a cent (65,536.06), and where the single-precision
+    // factor itself does even in double precision (223,696.22).
+    const std::pair<std::uint32_t, const char*> cases[] = {
+        {0, "0.00"},
+        {1234, "12.34"},
+        {6'553'599, "65535.99"},
+        {6'553'606, "65536.06"},
+        {6'553'607, "65536.07"},
+        {9'999'999, "99999.99"},
+        {20'000'001, "200000.01"},
+        {22'369'621, "223696.21"},
+        {22'369'622, "223696.21"},  // one cent low from here on, as the factor makes it
+        {22'370'000, "223699.99"},
+        {0xFFFFFFFFu, "42949671.99"},
+    };
+    for (const auto& [hundredths, expected] : cases) {
+        std::string line;
+        appendHundredths(line, hundredths);
+        EXPECT_EQ(line, expected) << hundredths;
+    }
+    // Check-out and item amounts are written by the same rule.
+    EXPECT_EQ(lineOf(0x37, {0x05, 0x00, 0x7F, 0x96, 0x98, 0x00, 0x01, 0x00}), "JZ,5,99999.99,1");
+}
 
+TEST(RequestLineFormats, TheLayoutOfLongLists) {
     // Three LDZS records: the prefix only before the first.
     const std::string ldzs = lineOf(
         0x35, concat({itemBytes(1, 0, 0, 0, 0, 0), itemBytes(2, 0, 0, 0, 0, 0),

@@ -3,11 +3,10 @@
 
 #include "download/download_texts.h"
 #include "link/result_codes.h"
+#include "link/stop_pause.h"
 
 #include <array>
-#include <cerrno>
 #include <cstdio>
-#include <ctime>
 #include <string>
 
 namespace padlink {
@@ -18,12 +17,6 @@ constexpr std::uint8_t kAcknowledge = 7;
 constexpr std::uint8_t kSendCurrent = 9;
 constexpr std::uint8_t kRepeat = 0xFF;
 constexpr std::uint8_t kManualRequest = 0x81;
-
-void pause(int ms) {
-    timespec remaining{ms / 1000, (ms % 1000) * 1'000'000L};
-    while (clock_nanosleep(CLOCK_MONOTONIC, 0, &remaining, &remaining) == EINTR) {
-    }
-}
 
 std::string displayLine(std::string_view prefix, std::span<const std::uint8_t> frame) {
     std::string line(prefix);
@@ -47,15 +40,27 @@ std::string progressText(int table, int packet) {
 // One conversation's access to the line, the display and the packets.
 class Conversation {
 public:
-    Conversation(DownloadLine port, DownloadBuffer buffer, LinkSession& session,
-                 int stationIndex, const DownloadContext& context)
-        : port_(port), buffer_(buffer), session_(session), context_(context),
-          shown_(stationIndex >= 0 && static_cast<std::size_t>(stationIndex) < kMaxStations &&
-                 context.flags.stationSelected[static_cast<std::size_t>(stationIndex)].load() != 0 &&
-                 context.flags.stationDisplay[static_cast<std::size_t>(stationIndex)].load() != 0) {}
+  Conversation(DownloadLine port, DownloadBuffer buffer, LinkSession& session, int stationIndex,
+               const DownloadContext& context)
+      : port_(port),
+        buffer_(buffer),
+        session_(session),
+        context_(context),
+        stationIndex_(stationIndex) {}
+
+  // The flags are read afresh for every line: "停止显示" pressed during a
+  // download takes effect at the next one.
+  bool shown() const {
+      if (stationIndex_ < 0 || static_cast<std::size_t>(stationIndex_) >= kMaxStations) {
+          return false;
+      }
+      const auto station = static_cast<std::size_t>(stationIndex_);
+      return context_.flags.stationSelected[station].load() != 0 &&
+             context_.flags.stationDisplay[station].load() != 0;
+  }
 
     void display(std::string_view prefix, std::span<const std::uint8_t> frame) {
-        if (shown_) {
+        if (shown()) {
             context_.host.postDisplayLine(displayLine(prefix, frame));
         }
     }
@@ -65,6 +70,10 @@ public:
             port_.write(std::span<const std::uint8_t>(buffer_.data(), length));
         }
     }
+
+    // The bridge is ending: every conversation gives up the line at once.
+    bool stopping() const { return context_.flags.stopRequested.load() != 0; }
+    void pause(int ms) const { pauseUnlessStopped(ms, context_.flags.stopRequested); }
 
     void sendPacket(int table, int k) { write(packTable(buffer_, session_, table, k)); }
     void sendEndOfTable(std::uint8_t table) { write(endOfTableFrame(buffer_, table)); }
@@ -96,7 +105,7 @@ private:
     DownloadBuffer buffer_;
     LinkSession& session_;
     const DownloadContext& context_;
-    const bool shown_;
+    const int stationIndex_;
     std::array<std::uint8_t, kStatusReadBytes> status_{};
 };
 
@@ -134,7 +143,7 @@ int manualDownload(DownloadLine port, DownloadBuffer buffer, LinkSession& sessio
     line.write(list.length);
     if (list.length > kHeaderSize) {
         line.display("TX: ", std::span(buffer.data(), list.length));
-        pause(100);
+        line.pause(100);
     }
 
     auto fail = [&] {
@@ -159,7 +168,7 @@ int manualDownload(DownloadLine port, DownloadBuffer buffer, LinkSession& sessio
         }
         ++idle;
         if (!got) {
-            pause(50);
+            line.pause(50);
             if (idle > idleLimit) {
                 return fail();
             }
@@ -213,8 +222,8 @@ int manualDownload(DownloadLine port, DownloadBuffer buffer, LinkSession& sessio
 
         // After the last table's end the handheld may still ask for a packet;
         // anything else, silence included, means it has everything.
-        while (closing) {
-            pause(50);
+        while (closing && !line.stopping()) {
+            line.pause(50);
             if (!line.readStatus(rc)) {
                 break;
             }
@@ -234,7 +243,7 @@ int manualDownload(DownloadLine port, DownloadBuffer buffer, LinkSession& sessio
             postDownloadProgress(context.host, label, gbk::kDownloadDone);
             return kManualDone;
         }
-        pause(50);
+        line.pause(50);
         if (table >= total) {
             return fail();
         }
@@ -271,22 +280,24 @@ int versionDownload(DownloadLine port, DownloadBuffer buffer, LinkSession& sessi
     int rc = kNothingReceived;
     std::size_t length = list.length;
     bool afterEnd = false;
-    for (;;) {
+    // Only the stop flag ends a handheld that asks for the same packet for
+    // ever; the bridge must not outlive "TC" for it.
+    while (!line.stopping()) {
         line.write(length);
         line.display("TX: ", std::span(buffer.data(), length));
         if (done == tables) {
             // The last end-of-table frame goes out twice: the handheld may miss one.
-            pause(90);
+            line.pause(90);
             line.write(length);
             return rc;
         }
-        pause(700);
+        line.pause(700);
 
         bool advance = false;
-        for (;;) {
+        while (!line.stopping()) {
             if (!line.readStatus(rc, true)) {
                 ++failures;
-                pause(300);
+                line.pause(300);
                 if (failures > 4) {
                     return rc;
                 }
@@ -307,11 +318,11 @@ int versionDownload(DownloadLine port, DownloadBuffer buffer, LinkSession& sessi
             }
             if (status[1] == sent - 1 || afterEnd) {
                 failures = 0;
-                pause(100);
+                line.pause(100);
                 break;
             }
             if (status[1] == sent) {
-                pause(100);
+                line.pause(100);
                 failures = 0;
                 advance = true;
                 break;
@@ -326,7 +337,7 @@ int versionDownload(DownloadLine port, DownloadBuffer buffer, LinkSession& sessi
                 break;
             }
             line.clearStatus();
-            pause(300);
+            line.pause(300);
             if (++failures > 4) {
                 return rc;
             }
@@ -352,6 +363,7 @@ int versionDownload(DownloadLine port, DownloadBuffer buffer, LinkSession& sessi
             return rc;
         }
     }
+    return rc;
 }
 
 }  // namespace padlink

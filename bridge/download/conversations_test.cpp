@@ -4,6 +4,7 @@
 // its file holds.
 #include "download/conversations.h"
 
+#include "config/hang_guard.h"
 #include "config/test_folder.h"
 #include "config/text_file.h"
 #include "download/download_texts.h"
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <future>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -171,6 +173,7 @@ protected:
         frames = peer->framesReceived();
     }
 
+    PADLINK_TEST_GUARD(120);
     testing::TestFolder folder;
     RecordingHost host;
     TableChoice chosenTables{};
@@ -391,6 +394,63 @@ TEST_F(ConversationTest, SilentHandheldEndsTheUpdateDownload) {
     ASSERT_EQ(frames.size(), 2u);
     EXPECT_EQ(frames[1][3], 8);
     EXPECT_EQ(frames[1][7], 12);
+}
+
+// "TC" sets the stop flag while a handheld asks for the same packet again
+// and again: both conversations give up the line. Should one not, the peer
+// falls silent after the bound, which ends it by its own rules, so the test
+// fails instead of hanging.
+TEST_F(ConversationTest, StopEndsAConversationWithAHandheldStuckOnOnePacket) {
+    writeTable(1, dishLines(200));
+    ASSERT_TRUE(writeTextFile(folder.path() / "数据库版本.txt", "1,0,0,0,0,0,6\n"));
+    choose({1});
+    for (const Wants wants : {Wants::update, Wants::manual}) {
+        SCOPED_TRACE(wants == Wants::update ? "update" : "manual");
+        stop = 0;
+        PeerScript script = wants == Wants::manual ? manual() : PeerScript{};
+        script.wants = wants;
+        script.versionRows = {{1, 0, 0, 0, 0, 0, 5}};
+        script.repeatForeverFrom = 1;
+        observer = [this](std::size_t frame, const Bytes&) {
+            if (frame == 6) {
+                stop = 1;
+            }
+        };
+        startPeer(script);
+        buffer[7] = wants == Wants::manual ? 0x81 : 0x82;
+        auto conversation = std::async(std::launch::async, [&] {
+            return wants == Wants::manual
+                       ? manualDownload(port, buffer, session, 0, kLabel, context)
+                       : versionDownload(port, buffer, session, 0, kLabel, context);
+        });
+        const bool ended =
+            conversation.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+        finish();  // a silent peer ends a conversation that is still going
+        EXPECT_TRUE(ended) << "the conversation went on after the stop flag";
+        conversation.get();
+        EXPECT_GE(frames.size(), 7u);
+        port.close();
+    }
+}
+
+// "停止显示" pressed during a download takes effect at the next line.
+TEST_F(ConversationTest, DisplaySwitchIsReadAtEveryLine) {
+    writeTable(1, dishLines(200));
+    choose({1});
+    selected[0] = 1;
+    shown[0] = 1;
+    std::size_t linesAtSwitch = 0;
+    observer = [this, &linesAtSwitch](std::size_t frame, const Bytes&) {
+        if (frame == 1) {  // packet 0 has arrived
+            linesAtSwitch = host.display().size();
+            shown[0] = 0;
+        }
+    };
+    startPeer(manual());
+    EXPECT_EQ(manualDownload(port, buffer, session, 0, kLabel, context), kManualDone);
+    finish();
+    ASSERT_GE(linesAtSwitch, 2u);  // the list and the handheld's first status were shown
+    EXPECT_EQ(host.display().size(), linesAtSwitch);
 }
 
 TEST(DownloadProgress, PageSplitsAtTheFirstComma) {

@@ -232,6 +232,9 @@ std::vector<Bytes> HandheldConversation::handleFrame(const Bytes& frame) {
         received.declaredSize = 0;
         received.packets[frame[1]] = {};
     }
+    if (script_.repeatForeverFrom >= 0 && frame[1] >= script_.repeatForeverFrom) {
+        return answer(statusFrame(kAcknowledge, 0xFF, command));
+    }
     if (script_.repeatPacket == frame[1] && !repeated_ && !listed_.empty() &&
         listed_.front() == command) {
         repeated_ = true;

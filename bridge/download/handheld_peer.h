@@ -39,6 +39,9 @@ struct PeerScript {
     // Asks once for a repeat (type 7, index 0xFF) after receiving this
     // packet index of the first table, instead of moving on.
     int repeatPacket = -1;
+    // From this packet index of any table on, asks for every packet again
+    // (type 7, index 0xFF), for ever: a handheld stuck on one packet.
+    int repeatForeverFrom = -1;
     // Loses the status that answers this bridge frame (counted from 0) once;
     // the handheld sends it again when the line stays quiet (resendAfter).
     int dropStatusAt = -1;

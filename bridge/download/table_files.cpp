@@ -1,6 +1,7 @@
 // Table files: layouts, line conversion, loading and packing.
 #include "download/table_files.h"
 
+#include "config/decimal_text.h"
 #include "config/text_file.h"
 
 #include <algorithm>
@@ -69,7 +70,8 @@ const std::array<TableFile, kTableCount> kTables{{
 // Saturates instead of overflowing; the slot keeps the low bits.
 long long leadingInteger(std::string_view text) {
     std::size_t at = 0;
-    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) {
+    // The blanks of the "C" locale, whatever locale the process runs under.
+    while (at < text.size() && (text[at] == ' ' || (text[at] >= '\t' && text[at] <= '\r'))) {
         ++at;
     }
     bool negative = false;
@@ -85,10 +87,10 @@ long long leadingInteger(std::string_view text) {
     return std::clamp<long long>(value, INT_MIN, INT_MAX);
 }
 
-// atof x 100, truncated toward zero; what no integer holds becomes 0.
+// atof x 100, truncated toward zero; what no integer holds becomes 0. Read
+// as in the "C" locale: under a comma-decimal locale atof would read 12.5 as 12.
 long long hundredths(std::string_view text) {
-    const std::string copy(text);
-    const double value = std::atof(copy.c_str()) * 100.0;
+    const double value = leadingDecimal(text) * 100.0;
     if (!std::isfinite(value) || std::fabs(value) >= 9.0e18) {
         return 0;
     }

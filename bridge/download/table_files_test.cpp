@@ -2,11 +2,13 @@
 // the packets, on real files in a private folder.
 #include "download/table_files.h"
 
+#include "config/comma_locale.h"
 #include "config/test_folder.h"
 #include "config/text_file.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -149,6 +151,26 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"cut_inside_double_byte_character", 10, "1,a\xba\xec\xc9\xd5,2,3.5,4",
                  cat({{1, 0}, {0x61, 0xBA, 0xEC, 0xC9, 0, 0}, {2}, {0x5E, 0x01, 0, 0}, {4}})}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The window layer sets the process locale from the environment; amounts
+// must read the same under a locale whose decimal separator is a comma.
+TEST(FieldRulesUnderACommaLocale, AmountsReadAsInTheCLocale) {
+    testing::CommaDecimalLocale locale;
+    if (!locale.active()) {
+        GTEST_SKIP() << locale.why();
+    }
+    ASSERT_EQ(std::atof("12.5"), 12.0);  // what the C library now makes of it
+    testing::TestFolder folder;
+    LinkSession session{folder.path(), 1};
+    // 二级做法表 and 菜品单位表 carry amounts too.
+    ASSERT_EQ(parseTableText(session, 6, "7,A1,1,2,3,12.5|8,A2,1,2,3, -1.5").stored, 2u);
+    EXPECT_EQ(record(session, 6, 0),
+              cat({{7, 0}, text("A1", 12), {1, 2, 3, 0}, {0xE2, 0x04, 0x00, 0x00}}));
+    EXPECT_EQ(record(session, 6, 1),
+              cat({{8, 0}, text("A2", 12), {1, 2, 3, 0}, {0x6A, 0xFF, 0xFF, 0x00}}));
+    ASSERT_EQ(parseTableText(session, 10, "1,jin,2,3.75,4").stored, 1u);
+    EXPECT_EQ(record(session, 10, 0), cat({{1, 0}, text("jin", 6), {2}, {0x77, 0x01, 0, 0}, {4}}));
+}
 
 TEST(JoinedLines, MissingAndExtraFieldsShiftIntoNeighbours) {
     testing::TestFolder folder;

@@ -2,6 +2,8 @@
 #include "link/poll_thread.h"
 
 #include "link/result_codes.h"
+#include "link/stop_pause.h"
+#include "logs/program_log.h"
 
 #include <algorithm>
 #include <array>
@@ -23,18 +25,16 @@ constexpr std::string_view kIndexBeyondCount{
     "\xc3\xb4\xf3\xd3\xda\xd7\xdc\xcc\xe5\xb5\xc4\xca\xfd\xc1\xbf\xa3\xa1"};
 // 打开失败！
 constexpr std::string_view kOpenFailedSuffix{"\xb4\xf2\xbf\xaa\xca\xa7\xb0\xdc\xa3\xa1"};
+// 串口已断开，每隔几秒重新打开
+constexpr const char* kLineLostText =
+    "\xb4\xae\xbf\xda\xd2\xd1\xb6\xcf\xbf\xaa\xa3\xac\xc3\xbf\xb8\xf4\xbc\xb8\xc3\xeb\xd6\xd8"
+    "\xd0\xc2\xb4\xf2\xbf\xaa";
+// 串口已恢复
+constexpr const char* kLineBackText = "\xb4\xae\xbf\xda\xd2\xd1\xbb\xd6\xb8\xb4";
+constexpr std::string_view kLineFailedNotice = "COMFL";
 
 constexpr std::uint8_t kManualDownloadRequest = 0x81;
 constexpr std::uint8_t kUpdateRequest = 0x82;
-
-void pause(int ms) {
-    if (ms <= 0) {
-        return;
-    }
-    timespec remaining{ms / 1000, (ms % 1000) * 1'000'000L};
-    while (clock_nanosleep(CLOCK_MONOTONIC, 0, &remaining, &remaining) == EINTR) {
-    }
-}
 
 bool isSet(const StationFlags& flags, std::size_t station) { return flags[station].load() != 0; }
 
@@ -71,6 +71,30 @@ int UnservedDownloads::versionDownload(SerialPort&, FrameBuffer, LinkSession& se
     return 1;
 }
 
+namespace {
+
+// The port has gone (a pulled adapter, a device that fails): tell it once,
+// then open the same name again every few seconds until it is back. True
+// once it is open again, false when the stop flag ended the wait.
+bool waitForLine(SerialPort& port, const PollThreadParams& params, const PollServices& services) {
+    port.close();
+    logEntry("warn0", "%s %s", params.portName.c_str(), kLineLostText);
+    if (services.notifyFrontEnd) {
+        services.notifyFrontEnd(static_cast<std::uint32_t>(params.stationId), kLineFailedNotice);
+    }
+    for (;;) {
+        if (!pauseUnlessStopped(services.reopenIntervalMs, services.state.stopRequested)) {
+            return false;
+        }
+        if (port.open(params.portName, params.readTimeout, params.readInterval) == kSuccess) {
+            logEntry("warn0", "%s %s", params.portName.c_str(), kLineBackText);
+            return true;
+        }
+    }
+}
+
+}  // namespace
+
 int runPollThread(std::unique_ptr<PollThreadParams> params, const PollServices& services) {
     if (services.host == nullptr) {
         return kThreadSetupFailed;  // nobody to tell
@@ -97,6 +121,9 @@ int runPollThread(std::unique_ptr<PollThreadParams> params, const PollServices& 
     LinkSession session(params->folder, params->stationId);
     if (services.traffic) {
         port.setTrafficSink(services.traffic);
+    }
+    if (services.afterPurge) {
+        port.setAfterPurge(services.afterPurge);
     }
     if (const int rc = port.open(params->portName, params->readTimeout, params->readInterval);
         rc != kSuccess) {
@@ -134,7 +161,7 @@ int runPollThread(std::unique_ptr<PollThreadParams> params, const PollServices& 
                 // processor until the download ends.
                 if (++skippedInARow >= std::max(count, 1)) {
                     skippedInARow = 0;
-                    pause(params->pollInterval);
+                    pauseUnlessStopped(params->pollInterval, state.stopRequested);
                 }
                 continue;
             }
@@ -196,11 +223,17 @@ int runPollThread(std::unique_ptr<PollThreadParams> params, const PollServices& 
                         host.postDisplayLine(hexBytes(answer) + "\r\n");
                     }
                 }
-                pause(params->pollInterval);
+                pauseUnlessStopped(params->pollInterval, state.stopRequested);
                 reply.fill(0);
             }
         }
-        pause(params->pollInterval);
+        // A silent handheld and a port that has gone look alike to the
+        // reads; the port tells them apart.
+        if (port.lineLost() && !waitForLine(port, *params, services)) {
+            port.close();
+            return kPollStopped;
+        }
+        pauseUnlessStopped(params->pollInterval, state.stopRequested);
     }
 }
 

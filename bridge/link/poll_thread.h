@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -68,6 +69,12 @@ public:
                         int stationIndex, const std::string& label) override;
 };
 
+// A notice to the front end's window, sent from the poll thread; it returns
+// once the front end has handled it.
+using FrontEndNotice = std::function<void(std::uint32_t stationId, std::string_view text)>;
+
+inline constexpr int kReopenIntervalMs = 3000;
+
 struct PollServices {
     LinkState state;
     PollHost* host = nullptr;
@@ -75,6 +82,12 @@ struct PollServices {
     DownloadHandler* downloads = nullptr;
     // Set when the traffic log is on.
     SerialPort::TrafficSink traffic;
+    // "COMFL" when the station's port has gone; unset, nobody is told.
+    FrontEndNotice notifyFrontEnd{};
+    // How often a port that has gone is opened again.
+    int reopenIntervalMs = kReopenIntervalMs;
+    // Tests: see SerialPort::setAfterPurge.
+    SerialPort::AfterPurge afterPurge{};
 };
 
 // Exit codes of the thread; nothing reads them but tests.

@@ -4,8 +4,10 @@
 #include "link/poll_thread.h"
 
 #include "base_station_sim.h"
+#include "config/hang_guard.h"
 #include "config/test_folder.h"
 #include "link/result_codes.h"
+#include "logs/program_log.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +17,8 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
+#include <fstream>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -131,18 +135,27 @@ protected:
     }
 
     std::future<int> startThread(BaseStationSim* sim, int station, int count, PollHost& host,
-                                 std::string port = {}) {
+                                 std::string port = {}, int pollInterval = 5,
+                                 const std::function<void(PollServices&)>& adjust = {}) {
         auto params = std::make_unique<PollThreadParams>();
         params->handheldCount = count;
         params->portName = sim != nullptr ? sim->slavePath() : port;
         params->folder = folder.path();
         params->stationIndex = station;
         params->stationId = station + 1;
-        params->pollInterval = 5;
+        params->pollInterval = pollInterval;
         params->readTimeout = 30;
         params->readInterval = 5;
         services.push_back(std::make_unique<PollServices>(
             PollServices{state, &host, &requests, &downloads, {}}));
+        // Exact display lines and counts: the simulator's reply goes once the
+        // bridge's purge is done, however loaded the machine is.
+        if (sim != nullptr) {
+            services.back()->afterPurge = sim->afterPurgeHook();
+        }
+        if (adjust) {
+            adjust(*services.back());
+        }
         const PollServices* own = services.back().get();
         return std::async(std::launch::async, [own, p = std::move(params)]() mutable {
             return runPollThread(std::move(p), *own);
@@ -151,6 +164,7 @@ protected:
 
     void stopAll() { stop = 1; }
 
+    PADLINK_TEST_GUARD(120);
     testing::TestFolder folder;
     HandheldTable table;
     std::atomic<int> stop{0};
@@ -303,6 +317,95 @@ TEST_F(PollCycle, RepliesGoToTheRightPlaceOrNowhere) {
     EXPECT_EQ(lines[4], "RX:\r\n");  // bad checksum
     EXPECT_EQ(lines[6], "RX:\r\n");  // garbage
     EXPECT_EQ(lines[8], "\r\n");     // dropped: a good read that delivers nothing
+}
+
+// The stop flag ends a thread in the middle of a long pause between polls.
+TEST_F(PollCycle, StopEndsAPauseBetweenPolls) {
+    BaseStationSim sim;
+    ASSERT_TRUE(sim.ok());
+    sim.start();
+    configure(0, {"0a0b0c"});
+    RecordingHost host;
+    auto thread = startThread(&sim, 0, 1, host, {}, 20'000);
+    ASSERT_TRUE(sim.waitFor([](const auto& p) { return !p.empty(); }, seconds(10)));
+    stopAll();
+    ASSERT_EQ(thread.wait_for(seconds(5)), std::future_status::ready) << "still pausing";
+    EXPECT_EQ(thread.get(), kPollStopped);
+}
+
+// A USB adapter pulled and plugged in again: the port name is a link to the
+// simulator's pseudo-terminal; pulling closes the far end and removes the
+// link, plugging in makes a new far end behind the same name.
+TEST_F(PollCycle, PortThatGoesAndComesBackIsToldOnceAndOpenedAgain) {
+    const auto port = folder.path() / "ttyUSB0";
+    const auto log = folder.path() / "debug.log";
+    setLogFile(log.string());
+    auto first = std::make_unique<BaseStationSim>();
+    ASSERT_TRUE(first->ok());
+    first->start();
+    std::filesystem::create_symlink(first->slavePath(), port);
+    configure(0, {"0a0b0c"});
+    std::mutex noticeMutex;
+    std::vector<std::pair<std::uint32_t, std::string>> notices;
+    RecordingHost host;
+    auto thread = startThread(nullptr, 0, 1, host, port.string(), 5, [&](PollServices& own) {
+        own.reopenIntervalMs = 200;
+        own.notifyFrontEnd = [&](std::uint32_t station, std::string_view text) {
+            const std::lock_guard lock(noticeMutex);
+            notices.emplace_back(station, text);
+        };
+    });
+    ASSERT_TRUE(first->waitFor([](const auto& p) { return p.size() >= 3; }, seconds(10)));
+    auto noticeCount = [&] {
+        const std::lock_guard lock(noticeMutex);
+        return notices.size();
+    };
+    EXPECT_EQ(noticeCount(), 0u);  // a healthy line is never reported
+
+    std::filesystem::remove(port);
+    first.reset();
+    const auto deadline = std::chrono::steady_clock::now() + seconds(10);
+    while (noticeCount() == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    // Several reopen attempts fail meanwhile; none of them is told again.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    {
+        const std::lock_guard lock(noticeMutex);
+        ASSERT_EQ(notices.size(), 1u);
+        EXPECT_EQ(notices[0].first, 1u);  // the station id
+        EXPECT_EQ(notices[0].second, "COMFL");
+    }
+    auto entries = [&](std::string_view text) {
+        std::ifstream in(log, std::ios::binary);
+        const std::string all{std::istreambuf_iterator<char>(in), {}};
+        std::size_t count = 0;
+        for (auto at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) {
+            ++count;
+        }
+        return count;
+    };
+    const std::string lost =
+        port.string() + " \xb4\xae\xbf\xda\xd2\xd1\xb6\xcf\xbf\xaa";  // 串口已断开
+    const std::string back =
+        port.string() + " \xb4\xae\xbf\xda\xd2\xd1\xbb\xd6\xb8\xb4";  // 串口已恢复
+    EXPECT_EQ(entries(lost), 1u);
+    EXPECT_EQ(entries(back), 0u);
+
+    BaseStationSim second;
+    ASSERT_TRUE(second.ok());
+    second.start();
+    std::filesystem::create_symlink(second.slavePath(), port);
+    ASSERT_TRUE(second.waitFor([](const auto& p) { return p.size() >= 3; }, seconds(10)))
+        << "polling did not resume";
+    EXPECT_EQ(second.polls().front().bytes, poll(0x0c, 0x0b, 0x0a, 0x0a));
+    EXPECT_EQ(noticeCount(), 1u);
+    EXPECT_EQ(entries(lost), 1u);
+    EXPECT_EQ(entries(back), 1u);
+    stopAll();
+    ASSERT_EQ(thread.wait_for(seconds(5)), std::future_status::ready);
+    EXPECT_EQ(thread.get(), kPollStopped);
+    EXPECT_TRUE(host.messages().empty());
 }
 
 TEST_F(PollCycle, ManualDownloadRequestIsHandedOnOnlyAfterADownloadPoll) {

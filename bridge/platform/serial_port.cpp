@@ -39,8 +39,15 @@ void sleepMilliseconds(int ms) {
     }
 }
 
-// Waits for `events` until the deadline; false on time-out or error.
-bool waitFor(int fd, short events, Clock::time_point deadline) {
+// Errors that say the device is gone or has hung up (a pulled USB adapter,
+// a pseudo-terminal whose other side closed), not that it is merely quiet.
+bool isLineGone(int error) {
+    return error == EIO || error == ENXIO || error == ENODEV || error == EBADF || error == EPIPE;
+}
+
+// Waits for `events` until the deadline; false on time-out or error. A
+// hang-up or error condition of the device sets `gone`.
+bool waitFor(int fd, short events, Clock::time_point deadline, bool& gone) {
     for (;;) {
         const auto left = deadline - Clock::now();
         if (left <= Clock::duration::zero()) {
@@ -53,6 +60,9 @@ bool waitFor(int fd, short events, Clock::time_point deadline) {
         const int ready = ppoll(&entry, 1, &timeout, nullptr);
         if (ready < 0 && errno == EINTR) {
             continue;
+        }
+        if (ready > 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+            gone = true;
         }
         // A hang-up or error still lets the following read or write report it.
         return ready > 0;
@@ -107,6 +117,7 @@ SerialPort::~SerialPort() { close(); }
 
 int SerialPort::open(std::string_view portName, int readTimeout, int readInterval) {
     close();
+    lost_ = false;
     settleDelay_ = std::max(readInterval, 0);
     readMultiplier_ = std::max(readTimeout, 0);
 
@@ -165,18 +176,24 @@ int SerialPort::write(std::span<const std::uint8_t> bytes) {
         } else if (n < 0 && errno == EINTR) {
             continue;
         } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (!waitFor(fd_, POLLOUT, deadline)) {
+            if (!waitFor(fd_, POLLOUT, deadline, lost_)) {
                 break;
             }
         } else {
+            lost_ = lost_ || (n < 0 && isLineGone(errno));
             break;
         }
     }
     // Linux returns from write() once the bytes are queued; purging before they
     // have left would throw away a poll still on its way out.
-    while (tcdrain(fd_) != 0 && errno == EINTR) {
+    int drained;
+    while ((drained = tcdrain(fd_)) != 0 && errno == EINTR) {
     }
+    lost_ = lost_ || (drained != 0 && isLineGone(errno));
     purge();
+    if (afterPurge_) {
+        afterPurge_(bytes.first(written));
+    }
     logTraffic("TX:", bytes.first(written));
     return written == bytes.size() ? kSuccess : kWriteFailed;
 }
@@ -288,7 +305,7 @@ std::size_t SerialPort::timedRead(std::uint8_t* into, std::size_t count) {
         if (got > 0) {
             deadline = std::min(deadline, lastByte + kReadIntervalTimeout);
         }
-        if (!waitFor(fd_, POLLIN, deadline)) {
+        if (!waitFor(fd_, POLLIN, deadline, lost_)) {
             break;
         }
         const ssize_t n = ::read(fd_, into + got, count - got);
@@ -296,8 +313,12 @@ std::size_t SerialPort::timedRead(std::uint8_t* into, std::size_t count) {
             got += static_cast<std::size_t>(n);
             lastByte = Clock::now();
         } else if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (lost_) {
+                break;  // a hung-up line is always "ready"; never spin on it
+            }
             continue;
         } else {
+            lost_ = lost_ || (n < 0 && isLineGone(errno));
             break;  // hang-up or device error: what arrived is all there is
         }
     }

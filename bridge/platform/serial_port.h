@@ -47,8 +47,14 @@ public:
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 
+    // Called in every write after the purge, with the bytes written. Tests use
+    // it to let the far end answer only once its answer can no longer be
+    // purged, instead of racing the purge with a delay.
+    using AfterPurge = std::function<void(std::span<const std::uint8_t> written)>;
+
     void setTrafficSink(TrafficSink sink) { traffic_ = std::move(sink); }
     void setPause(Pause pause) { pause_ = std::move(pause); }
+    void setAfterPurge(AfterPurge hook) { afterPurge_ = std::move(hook); }
 
     // 0, or 1001 (cannot open), 1002 (no terminal settings), 1003 (settings
     // refused; the port is closed again). The time-outs are held here, so
@@ -69,6 +75,9 @@ public:
     void close();
 
     bool isOpen() const { return fd_ >= 0; }
+    // The device has gone or hung up (a pulled adapter, a closed
+    // pseudo-terminal): a silent handheld never sets it. Cleared by open().
+    bool lineLost() const { return lost_; }
     int fd() const { return fd_; }
     // Bytes received and not yet read.
     int bytesWaiting() const;
@@ -82,8 +91,10 @@ private:
     int fd_ = -1;
     int settleDelay_ = 0;        // ms after each reply chunk
     int readMultiplier_ = 0;     // ms per requested byte
+    bool lost_ = false;
     TrafficSink traffic_;
     Pause pause_;
+    AfterPurge afterPurge_;
 };
 
 }  // namespace padlink

@@ -8,6 +8,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdlib>
@@ -17,9 +18,6 @@
 namespace padlink {
 
 namespace {
-
-// A peer that connects and then stalls must not hold the window forever.
-constexpr int kReceiveTimeoutMs = 5000;
 
 bool fillAddress(const std::filesystem::path& path, sockaddr_un& address) {
     const std::string& text = path.native();
@@ -173,6 +171,7 @@ std::optional<std::uint32_t> sendCopyData(const WindowHandle& window, std::uint3
 struct WindowServer::State {
     std::filesystem::path socket;
     Handler handler;
+    int receiveLimitMs = 0;
     int listenFd = -1;
     int wakeRead = -1;
     int wakeWrite = -1;
@@ -200,7 +199,7 @@ struct WindowServer::State {
     void handle(int peer) {
         // A finder connects and leaves without a message; that is not an error.
         std::array<std::uint8_t, 12> header{};
-        if (!receiveAll(peer, header.data(), header.size(), kReceiveTimeoutMs)) {
+        if (!receiveAll(peer, header.data(), header.size(), receiveLimitMs)) {
             return;
         }
         WindowMessage message;
@@ -211,7 +210,7 @@ struct WindowServer::State {
             return;
         }
         message.data.resize(size);
-        if (!receiveAll(peer, message.data.data(), size, kReceiveTimeoutMs)) {
+        if (!receiveAll(peer, message.data.data(), size, receiveLimitMs)) {
             return;
         }
         std::array<std::uint8_t, 4> answer{};
@@ -220,8 +219,12 @@ struct WindowServer::State {
     }
 };
 
-WindowServer::WindowServer(std::string title, Handler handler) : state_(new State) {
+WindowServer::WindowServer(std::string title, Handler handler,
+                           std::chrono::milliseconds receiveLimit)
+    : state_(new State) {
     state_->handler = std::move(handler);
+    // A peer that connects and then stalls must not hold the window forever.
+    state_->receiveLimitMs = static_cast<int>(std::max<long long>(receiveLimit.count(), 0));
     if (!validTitle(title)) {
         return;
     }

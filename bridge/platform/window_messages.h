@@ -6,6 +6,7 @@
 // a handler runs. Never trust the length a peer sends.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -49,14 +50,19 @@ struct WindowMessage {
     std::string_view text() const;
 };
 
+// A peer that connects and then stalls holds the window no longer than this.
+inline constexpr std::chrono::milliseconds kReceiveLimit{5000};
+
 // Listens as the window `title` and calls the handler for every message, one
 // at a time, on its own thread; the handler's return value goes back to the
-// sender. A stale socket of a dead owner is replaced.
+// sender. A stale socket of a dead owner is replaced. A peer that sends
+// nothing for `receiveLimit` (a finder, a stalled sender) is dropped.
 class WindowServer {
 public:
     using Handler = std::function<std::uint32_t(const WindowMessage&)>;
 
-    WindowServer(std::string title, Handler handler);
+    WindowServer(std::string title, Handler handler,
+                 std::chrono::milliseconds receiveLimit = kReceiveLimit);
     ~WindowServer();
     WindowServer(const WindowServer&) = delete;
     WindowServer& operator=(const WindowServer&) = delete;

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -127,6 +128,34 @@ TEST_F(WindowMessages, FaultyPeersNeitherCrashNorBlockTheWindow) {
     ASSERT_TRUE(window.has_value());
     EXPECT_EQ(sendCopyData(*window, 0, "XS"), 0u);
     EXPECT_EQ(handled.load(), 2);
+}
+
+// A peer that connects and sends nothing holds the window for the receive
+// limit only; the notice behind it is handled after that.
+TEST_F(WindowMessages, SilentPeerHoldsTheWindowOnlyForTheReceiveLimit) {
+    std::atomic<int> handled{0};
+    WindowServer server(
+        "Padlink", [&](const WindowMessage&) { return static_cast<std::uint32_t>(++handled); },
+        std::chrono::milliseconds(200));
+    const int silent = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, server.socket().c_str());
+    ASSERT_EQ(::connect(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    timeval limit{10, 0};  // the test's own bound on the wait below
+    ASSERT_EQ(::setsockopt(silent, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit), 0);
+
+    auto notice = std::async(std::launch::async, [] {
+        const auto window = findWindow("Padlink");
+        return window ? sendCopyData(*window, 0, "XS") : std::nullopt;
+    });
+    // The window drops the silent peer: its connection ends without a result.
+    char byte = 0;
+    EXPECT_EQ(::recv(silent, &byte, 1, 0), 0) << "the silent peer was not dropped";
+    const bool answered = notice.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    ::close(silent);  // releases the window should it still wait
+    ASSERT_TRUE(answered) << "the notice behind the silent peer was not handled";
+    EXPECT_EQ(notice.get(), std::optional<std::uint32_t>(1u));
 }
 
 TEST_F(WindowMessages, StaleSocketIsReplacedButALiveOwnerKeepsItsTitle) {

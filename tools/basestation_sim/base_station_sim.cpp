@@ -319,6 +319,31 @@ void BaseStationSim::consume() {
     }
 }
 
+std::function<void(std::span<const std::uint8_t>)> BaseStationSim::afterPurgeHook() {
+    {
+        const std::lock_guard lock(mutex_);
+        holdReplies_ = true;
+    }
+    auto written = std::make_shared<std::size_t>(0);
+    return [this, written](std::span<const std::uint8_t> bytes) {
+        if (bytes.size() != 7 || bytes[4] != 0xEF || bytes[5] != 0x7B || bytes[6] != 0xCD) {
+            return;  // an answer frame: no reply follows it
+        }
+        {
+            const std::lock_guard lock(mutex_);
+            released_ = ++*written;
+        }
+        changed_.notify_all();
+    };
+}
+
+void BaseStationSim::waitForRelease(std::size_t poll) {
+    std::unique_lock lock(mutex_);
+    if (holdReplies_) {
+        changed_.wait_for(lock, std::chrono::seconds(2), [&] { return released_ >= poll; });
+    }
+}
+
 void BaseStationSim::answer(const std::array<std::uint8_t, 7>& poll) {
     for (std::size_t s = 0; s < scripts_.size(); ++s) {
         HandheldScript& script = scripts_[s];
@@ -362,6 +387,7 @@ void BaseStationSim::answer(const std::array<std::uint8_t, 7>& poll) {
         // A real radio answers no sooner than this; answering at once would
         // race the bridge's purge right after its write.
         std::this_thread::sleep_for(replyDelay_);
+        waitForRelease(pollCount());
         send(reply);
         return;
     }

@@ -21,6 +21,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -93,6 +94,11 @@ public:
     // Before start().
     void addHandheld(HandheldScript script, DownloadScript download = {});
     void setReplyDelay(std::chrono::microseconds delay) { replyDelay_ = delay; }
+    // For SerialPort::setAfterPurge of the bridge's port, before the bridge
+    // writes: from then on the reply to a poll goes only once the bridge has
+    // purged after writing that poll, so no reply is lost to the purge however
+    // long either side is held up (each waits at most two seconds).
+    std::function<void(std::span<const std::uint8_t>)> afterPurgeHook();
     // Where download handhelds write the tables they reassembled.
     void setTablesFolder(std::filesystem::path folder) { tablesFolder_ = std::move(folder); }
     // Called for every poll and frame on the simulator's thread (logging).
@@ -148,8 +154,12 @@ private:
     std::vector<int> activeWritten_;
     Clock::time_point lastTraffic_{};
 
+    void waitForRelease(std::size_t poll);
+
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
+    bool holdReplies_ = false;
+    std::size_t released_ = 0;  // replies to polls 1..released_ may go
     std::vector<Poll> polls_;
     std::vector<Bytes> frames_;
     std::size_t badAnswers_ = 0;
