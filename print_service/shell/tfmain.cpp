@@ -9,6 +9,7 @@
 #include "platform/printing/printers.h"
 #include "platform/sql_dialect.h"
 #include "printer_choice.h"
+#include "settings/report_set_window.h"
 #include "tray_balloon.h"
 #include "utility.h"
 
@@ -178,6 +179,8 @@ void TFMain::buildWindow()
     // buttons are shown but cannot be pressed.
     for (QToolButton* button : {btn2, btn_Test, btn4, btn7})
         button->setEnabled(false);
+    btn2->setEnabled(true);
+    connect(btn2, &QToolButton::clicked, this, &TFMain::btn2Click);
 
     auto* body = new QWidget(this);
     auto* bodyLayout = new QVBoxLayout(body);
@@ -385,6 +388,16 @@ bool TFMain::stopForSettings(bool ask)
         return false;
     btnEndClick();
     return true;
+}
+
+void TFMain::btn2Click()
+{
+    if (!stopForSettings(true))
+        return;
+    TFReportSet window(state_.appDir, state_.connectionIni, this);
+    window.appendTemplateNames(state_.reportsDir);
+    window.setFormatFolders(formatFolderNames(state_.appDir));
+    window.exec();
 }
 
 void TFMain::showEvent(QShowEvent* event)

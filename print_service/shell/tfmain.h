@@ -44,6 +44,8 @@ public:
     // service (`ask`), "连接设置" stops it without asking. False when the operator keeps
     // the service running, and then nothing opens.
     bool stopForSettings(bool ask);
+    // "格式设置": the format settings window, with the service stopped.
+    void btn2Click();
 
     // Runs once at start-up although the window stays hidden, and whenever it is shown.
     void FormShow();
