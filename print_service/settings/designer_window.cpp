@@ -13,12 +13,14 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QShortcut>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTextBlock>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -56,7 +58,83 @@ const std::pair<const char16_t*, const char16_t*> kFields[] = {
     {u"ch_oldtableName", u"菜品原桌名"},
 };
 
-QLabel* previewPane(QTabWidget* tabs, const QString& caption, QLabel** note) {
+// Whole lines a template is made of, for people who do not know the format by heart.
+const std::pair<const char16_t*, const char16_t*> kLines[] = {
+    {u"大字加粗居中", u"text big bold center | {标题}"},
+    {u"普通一行", u"text | 桌号 {桌号}"},
+    {u"加粗一行", u"text bold | 单号 {单号}"},
+    {u"倍高一行", u"text tall | 桌名 {桌名}"},
+    {u"倍宽一行", u"text wide | {桌号}"},
+    {u"菜品和数量两列", u"cols tall bold | *: {DishName} | 10>: {Nums:qty}{DishUnit}"},
+    {u"有备注才打印", u"text bold if=vch_print_memo |   备注: {vch_print_memo}"},
+    {u"有规格才打印", u"text if=ch_dish_barcode |   规格: {ch_dish_barcode}"},
+    {u"有加价才打印", u"text if=num_AddPrice |   加价: {num_AddPrice:money}"},
+    {u"分隔线", u"rule | -"},
+    {u"双线", u"rule | ="},
+    {u"空一行", u"feed 1"},
+};
+
+}  // namespace
+
+// The ticket picture, shrunk to the pane's width when the pane is narrower than the
+// paper (never enlarged, so a dot stays a dot).
+class PaperView : public QWidget {
+  public:
+    explicit PaperView(QWidget* parent) : QWidget(parent) {}
+
+    void setImage(const QImage& image) {
+        image_ = image;
+        message_.clear();
+        fitHeight();
+        update();
+    }
+    void setMessage(const QString& message) {
+        image_ = QImage();
+        message_ = message;
+        fitHeight();
+        update();
+    }
+
+  protected:
+    void resizeEvent(QResizeEvent*) override { fitHeight(); }
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), QColor(0x5b, 0x65, 0x73));
+        if (image_.isNull()) {
+            p.setPen(Qt::white);
+            p.drawText(rect().adjusted(10, 10, -10, -10), Qt::AlignHCenter | Qt::AlignTop,
+                       message_);
+            return;
+        }
+        const double scale = scaleFor(width());
+        const QSize size(qRound(image_.width() * scale), qRound(image_.height() * scale));
+        const QRect target(QPoint((width() - size.width()) / 2, kMargin), size);
+        p.fillRect(target.translated(3, 3), QColor(0, 0, 0, 70));
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(target, image_);
+    }
+
+  private:
+    static constexpr int kMargin = 10;
+    double scaleFor(int width) const {
+        if (image_.isNull())
+            return 1;
+        return std::clamp(double(width - 2 * kMargin) / image_.width(), 0.3, 1.0);
+    }
+    void fitHeight() {
+        const int height =
+            image_.isNull() ? 60 : qRound(image_.height() * scaleFor(width())) + 2 * kMargin;
+        if (minimumHeight() != height)
+            setMinimumHeight(height);
+    }
+
+    QImage image_;
+    QString message_;
+};
+
+namespace {
+
+PaperView* previewPane(QTabWidget* tabs, const QString& caption, QLabel** note) {
     auto* page = new QWidget(tabs);
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -66,17 +144,72 @@ QLabel* previewPane(QTabWidget* tabs, const QString& caption, QLabel** note) {
         layout->addWidget(*note);
     }
     auto* scroll = new QScrollArea(page);
-    scroll->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    scroll->setStyleSheet(u"QScrollArea { background: #5b6573; }"_s);
-    auto* view = new QLabel(scroll);
-    view->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    view->setStyleSheet(u"background: transparent; padding: 10px;"_s);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* view = new PaperView(scroll);
     scroll->setWidget(view);
     scroll->setWidgetResizable(true);
     layout->addWidget(scroll);
     tabs->addTab(page, caption);
     return view;
 }
+
+// The template text with its line numbers in a gutter, so "line 14" is found at once.
+class TemplateEditor : public QPlainTextEdit {
+  public:
+    explicit TemplateEditor(QWidget* parent) : QPlainTextEdit(parent), gutter_(new Gutter(this)) {
+        connect(this, &QPlainTextEdit::blockCountChanged, this, [this] { fitGutter(); });
+        connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect& rect, int dy) {
+            if (dy != 0)
+                gutter_->scroll(0, dy);
+            else
+                gutter_->update(0, rect.y(), gutter_->width(), rect.height());
+        });
+        fitGutter();
+    }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QPlainTextEdit::resizeEvent(event);
+        const QRect area = contentsRect();
+        gutter_->setGeometry(area.left(), area.top(), gutterWidth(), area.height());
+    }
+
+  private:
+    class Gutter : public QWidget {
+      public:
+        explicit Gutter(TemplateEditor* editor) : QWidget(editor), editor_(editor) {}
+        void paintEvent(QPaintEvent* event) override { editor_->paintGutter(event); }
+
+      private:
+        TemplateEditor* editor_;
+    };
+
+    int gutterWidth() const {
+        const int digits = int(QString::number(std::max(1, blockCount())).size());
+        return 12 + fontMetrics().horizontalAdvance(u'9') * std::max(2, digits);
+    }
+    void fitGutter() { setViewportMargins(gutterWidth(), 0, 0, 0); }
+    void paintGutter(QPaintEvent* event) {
+        QPainter p(gutter_);
+        p.fillRect(event->rect(), QColor(0xee, 0xf1, 0xf5));
+        p.setPen(QColor(0x8a, 0x95, 0xa3));
+        const int current = textCursor().blockNumber();
+        for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
+            const QRectF box = blockBoundingGeometry(block).translated(contentOffset());
+            if (box.top() > event->rect().bottom())
+                break;
+            if (!block.isVisible())
+                continue;
+            QFont font = p.font();
+            font.setBold(block.blockNumber() == current);
+            p.setFont(font);
+            p.drawText(QRectF(0, box.top(), gutter_->width() - 6, fontMetrics().height()),
+                       Qt::AlignRight, QString::number(block.blockNumber() + 1));
+        }
+    }
+
+    Gutter* gutter_;
+};
 
 }  // namespace
 
@@ -122,7 +255,7 @@ void TFDesigner::buildWindow() {
     auto* left = new QWidget(splitter);
     auto* leftLayout = new QVBoxLayout(left);
     leftLayout->setContentsMargins(0, 0, 0, 0);
-    editor_ = new QPlainTextEdit(left);
+    editor_ = new TemplateEditor(left);
     editor_->setObjectName(u"editor"_s);
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setPointSize(11);
@@ -143,24 +276,42 @@ void TFDesigner::buildWindow() {
     connect(error_, &QLabel::linkActivated, this, [this] { goToError(); });
     leftLayout->addWidget(error_);
 
-    auto* fieldsLabel = new QLabel(u"可用字段（双击或回车插入到光标处）"_s, left);
-    fieldsLabel->setStyleSheet(u"color: #44505e;"_s);
-    leftLayout->addWidget(fieldsLabel);
-    fields_ = new QListWidget(left);
+    auto* helpers = new QTabWidget(left);
+    helpers->setObjectName(u"helpers"_s);
+    helpers->setMaximumHeight(130);
+    auto makeList = [&](const QString& caption, const QString& tip) {
+        auto* list = new QListWidget(helpers);
+        list->setFlow(QListView::LeftToRight);
+        list->setWrapping(true);
+        list->setSpacing(2);
+        list->setToolTip(tip);
+        helpers->addTab(list, caption);
+        return list;
+    };
+    fields_ = makeList(u"字段"_s, u"双击或回车：把字段插入到光标处"_s);
     fields_->setObjectName(u"fieldList"_s);
-    fields_->setFlow(QListView::LeftToRight);
-    fields_->setWrapping(true);
-    fields_->setSpacing(2);
-    fields_->setMaximumHeight(92);
     for (const auto& [name, meaning] : kFields) {
-        auto* item = new QListWidgetItem(
-            u"{%1} %2"_s.arg(QString::fromUtf16(name), QString::fromUtf16(meaning)), fields_);
-        item->setData(Qt::UserRole, u"{%1}"_s.arg(QString::fromUtf16(name)));
-        item->setToolTip(u"插入 {%1}"_s.arg(QString::fromUtf16(name)));
+        const QString field = u"{%1}"_s.arg(QString::fromUtf16(name));
+        auto* item = new QListWidgetItem(field + u' ' + QString::fromUtf16(meaning), fields_);
+        item->setData(Qt::UserRole, field);
     }
     connect(fields_, &QListWidget::itemActivated, this,
             [this](QListWidgetItem* item) { insertField(item->data(Qt::UserRole).toString()); });
-    leftLayout->addWidget(fields_);
+    auto* lines = makeList(u"常用行"_s, u"双击或回车：在光标所在行之前插入这一行"_s);
+    lines->setObjectName(u"lineList"_s);
+    for (const auto& [caption, line] : kLines) {
+        auto* item = new QListWidgetItem(QString::fromUtf16(caption), lines);
+        item->setData(Qt::UserRole, QString::fromUtf16(line));
+        item->setToolTip(QString::fromUtf16(line));
+    }
+    connect(lines, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        QTextCursor cursor = editor_->textCursor();
+        cursor.movePosition(QTextCursor::StartOfBlock);
+        cursor.insertText(item->data(Qt::UserRole).toString() + u'\n');
+        editor_->setTextCursor(cursor);
+        editor_->setFocus();
+    });
+    leftLayout->addWidget(helpers);
     splitter->addWidget(left);
 
     previews_ = new QTabWidget(splitter);
@@ -238,15 +389,15 @@ void TFDesigner::refreshNow() {
 
     const report::PreparedTicket& ticket = preview_.ticket();
     thermal_ = drawPaperRoll(interpretEscPos(preview_.escPos()), ticket.paperMm, ticket.columns);
-    thermalView_->setPixmap(QPixmap::fromImage(thermal_));
+    thermalView_->setImage(thermal_);
     pdf_ = report::renderPdfPage(ticket, 8.0);
-    pdfView_->setPixmap(QPixmap::fromImage(pdf_));
+    pdfView_->setImage(pdf_);
     pdfNote_->setText(ticket.isEmpty() ? u"这个格式没有要打印的内容。"_s
                                        : u"%1 mm 纸，每行 %2 字符，%3 份"_s.arg(ticket.paperMm)
                                              .arg(ticket.columns)
                                              .arg(ticket.copies));
     if (ticket.isEmpty())
-        thermalView_->setText(u"这个格式没有要打印的内容。"_s);
+        thermalView_->setMessage(u"这个格式没有要打印的内容。"_s);
 }
 
 void TFDesigner::goToError() {

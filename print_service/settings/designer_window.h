@@ -17,6 +17,7 @@ class QTimer;
 
 namespace cookhub {
 
+class PaperView;
 class TemplateHighlighter;
 
 class TFDesigner : public QDialog {
@@ -60,8 +61,8 @@ class TFDesigner : public QDialog {
     QLabel* error_ = nullptr;
     QLabel* status_ = nullptr;
     QLabel* position_ = nullptr;
-    QLabel* thermalView_ = nullptr;
-    QLabel* pdfView_ = nullptr;
+    PaperView* thermalView_ = nullptr;
+    PaperView* pdfView_ = nullptr;
     QLabel* pdfNote_ = nullptr;
     QTabWidget* previews_ = nullptr;
     QListWidget* fields_ = nullptr;
