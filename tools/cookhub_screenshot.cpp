@@ -1,17 +1,21 @@
 // Draws every window of Cookhub as it looks after start-up on a home (COOKHUB_HOME)
 // into a folder, one PNG per window, without a display:
 //   QT_QPA_PLATFORM=offscreen COOKHUB_HOME=demo-home build/bin/cookhub-screenshot DIR
-// Today that is main.png. The printer panel shows one real pass of the status monitor
+// Today that is main.png, formats.png (the format settings on the first format
+// folder) and designer.png (the designer on that folder's order ticket). The printer panel shows one real pass of the status monitor
 // over the home's stations, so printers that answer and printers that do not look as
 // they would. The waits of connecting and starting are skipped; everything else is
 // the program's.
 
 #include "platform/app_paths.h"
+#include "settings/designer_window.h"
+#include "settings/report_set_window.h"
 #include "shell/tfmain.h"
 #include "shell/utility.h"
 #include "status/print_state_thread.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QPixmap>
 
@@ -62,5 +66,23 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("%s\n", qPrintable(file));
+
+    cookhub::TFReportSet formats(state.appDir, state.connectionIni);
+    formats.appendTemplateNames(state.reportsDir);
+    const QStringList folders = cookhub::formatFolderNames(state.appDir);
+    formats.setFormatFolders(folders);
+    if (!folders.isEmpty())
+        formats.chooser()->setCurrentIndex(0);
+    cookhub::TFDesigner designer(formats.model().designerFile(0), cookhub::templateKinds()[0].label);
+    for (auto [widget, name] : {std::pair<QWidget*, const char*>{&formats, "formats.png"}, {&designer, "designer.png"}}) {
+        widget->show();
+        QApplication::processEvents();
+        const QString picture = QDir(dir).filePath(QString::fromLatin1(name));
+        if (!widget->grab().save(picture)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(picture));
+            return 1;
+        }
+        std::printf("%s\n", qPrintable(picture));
+    }
     return 0;
 }
