@@ -32,6 +32,35 @@ bool TemplatePreview::update(const QString& text) {
     return true;
 }
 
+QString starterTemplate() {
+    return uR"(# 新的打印格式
+[report]
+paper = 80
+cut = partial
+feed = 4
+
+[header]
+text big bold center | {标题}
+text center | {厨打名称}
+rule | =
+text big bold | 桌号 {桌号}
+text bold | 单号 {单号}
+rule | -
+
+[detail]
+cols tall bold | *: {DishName} | 10>: {Nums:qty}{DishUnit}
+text if=ch_dish_barcode |   规格: {ch_dish_barcode}
+text bold if=vch_print_memo |   备注: {vch_print_memo}
+text if=num_AddPrice |   加价: {num_AddPrice:money}
+text if=vch_reason |   原因: {vch_reason}
+
+[footer]
+rule | -
+text | 操作员 {操作员}
+text | 开单时间 {开单时间}
+)"_s;
+}
+
 QByteArray templateBytes(const QString& text) {
     return text.toUtf8();
 }

@@ -37,6 +37,10 @@ class TemplatePreview {
     QByteArray escPos_;
 };
 
+// A complete small ticket to start a new template from: title, table, dishes with
+// their specification, remark and add-on price, operator and time.
+QString starterTemplate();
+
 // The editor's text as the file holds it (UTF-8, LF), and back (a BOM dropped).
 QByteArray templateBytes(const QString& text);
 QString templateText(const QByteArray& bytes);

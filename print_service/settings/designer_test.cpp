@@ -8,6 +8,7 @@
 #include "settings/sample_ticket.h"
 
 #include <QFile>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -155,6 +156,24 @@ TEST_F(DesignerTest, ASaveRoundTripPrintsTheSameTicket) {
     EXPECT_EQ(report::renderEscPos(reloaded.prepare()), bytes);
     TFDesigner again(copy, u"出品单"_s);
     EXPECT_EQ(again.preview().escPos(), bytes);
+}
+
+TEST_F(DesignerTest, AMissingFileOpensEmptyAndTheStarterMakesATicket) {
+    const QString fresh = dir.filePath(u"new.rmf"_s);
+    TFDesigner designer(fresh, u"点菜单"_s);
+    EXPECT_TRUE(designer.editor()->toPlainText().isEmpty());
+    EXPECT_FALSE(designer.preview().hasPreview());
+    EXPECT_FALSE(designer.errorText().isEmpty());
+
+    auto* lines = designer.findChild<QListWidget*>(u"lineList"_s);
+    ASSERT_TRUE(lines);
+    Q_EMIT lines->itemActivated(lines->item(0));
+    designer.refreshNow();
+    ASSERT_TRUE(designer.preview().parsed()) << designer.errorText().toStdString();
+    EXPECT_TRUE(paperText(interpretEscPos(designer.preview().escPos())).contains(u"桌号 A08"_s));
+    EXPECT_FALSE(QFile::exists(fresh));  // nothing is written before "保存"
+    ASSERT_TRUE(designer.save());
+    EXPECT_EQ(readAll(fresh), starterTemplate().toUtf8());
 }
 
 TEST(EscPosPicture, ReadsCommandsAsAPrinterDoes) {

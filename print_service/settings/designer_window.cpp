@@ -262,6 +262,9 @@ void TFDesigner::buildWindow() {
     editor_->setFont(mono);
     editor_->setLineWrapMode(QPlainTextEdit::NoWrap);
     editor_->setTabChangesFocus(false);
+    editor_->setPlaceholderText(
+        u"空白格式。在下方“常用行”里双击“完整示例格式”从一张完整的单据开始，"
+        u"或双击其他行逐行添加。"_s);
     highlighter_ = new TemplateHighlighter(editor_->document());
     leftLayout->addWidget(editor_, 1);
 
@@ -299,15 +302,18 @@ void TFDesigner::buildWindow() {
             [this](QListWidgetItem* item) { insertField(item->data(Qt::UserRole).toString()); });
     auto* lines = makeList(u"常用行"_s, u"双击或回车：在光标所在行之前插入这一行"_s);
     lines->setObjectName(u"lineList"_s);
+    auto* starter = new QListWidgetItem(u"完整示例格式"_s, lines);
+    starter->setData(Qt::UserRole, starterTemplate());
+    starter->setToolTip(u"一张完整的单据格式，空白时从这里开始"_s);
     for (const auto& [caption, line] : kLines) {
         auto* item = new QListWidgetItem(QString::fromUtf16(caption), lines);
-        item->setData(Qt::UserRole, QString::fromUtf16(line));
+        item->setData(Qt::UserRole, QString::fromUtf16(line) + u'\n');
         item->setToolTip(QString::fromUtf16(line));
     }
     connect(lines, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
         QTextCursor cursor = editor_->textCursor();
         cursor.movePosition(QTextCursor::StartOfBlock);
-        cursor.insertText(item->data(Qt::UserRole).toString() + u'\n');
+        cursor.insertText(item->data(Qt::UserRole).toString());
         editor_->setTextCursor(cursor);
         editor_->setFocus();
     });
