@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 using namespace Qt::StringLiterals;
 
@@ -71,6 +72,40 @@ QString templateText(const QByteArray& bytes) {
         text.remove(0, 1);
     text.replace(u"\r\n"_s, u"\n"_s);
     return text;
+}
+
+TemplateLoad loadTemplateText(const QString& path) {
+    TemplateLoad result;
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists())
+        return result;
+    result.outcome = TemplateLoad::Outcome::Unreadable;
+    // Far above what the engine accepts, so a too-large template still opens to be cut down.
+    constexpr qint64 kMostBytes = 16 * report::kMaxTemplateBytes;
+    if (!info.isFile()) {
+        result.message = u"不是文件"_s;
+        return result;
+    }
+    if (info.size() > kMostBytes) {
+        result.message = u"文件太大（%1 字节）"_s.arg(info.size());
+        return result;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.message = file.errorString();
+        return result;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        result.message = file.errorString();
+        return result;
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString decoded = decoder(bytes);  // the decoder only runs when its result is taken
+    result.utf8 = !decoder.hasError();
+    result.text = templateText(bytes);
+    result.outcome = TemplateLoad::Outcome::Loaded;
+    return result;
 }
 
 bool holdsGoodTemplate(const QString& path) {

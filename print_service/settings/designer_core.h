@@ -45,6 +45,19 @@ QString starterTemplate();
 QByteArray templateBytes(const QString& text);
 QString templateText(const QByteArray& bytes);
 
+struct TemplateLoad {
+    enum class Outcome { Loaded, Missing, Unreadable };
+    Outcome outcome = Outcome::Missing;
+    QString text;
+    bool utf8 = true;  // false: undecodable bytes show as U+FFFD and a save would lose them
+    QString message;   // why it could not be read
+};
+
+// The text of a template file for editing. A file that cannot be read whole (no
+// permission, a folder, larger than any template could be) is Unreadable, so the
+// designer never saves a partial copy over it.
+TemplateLoad loadTemplateText(const QString& path);
+
 // True when `path` holds a template that parses: what a broken text must not replace
 // without the user's word.
 bool holdsGoodTemplate(const QString& path);

@@ -7,6 +7,7 @@
 #include "settings/escpos_picture.h"
 #include "settings/sample_ticket.h"
 
+#include <QDir>
 #include <QFile>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -174,6 +175,29 @@ TEST_F(DesignerTest, AMissingFileOpensEmptyAndTheStarterMakesATicket) {
     EXPECT_FALSE(QFile::exists(fresh));  // nothing is written before "保存"
     ASSERT_TRUE(designer.save());
     EXPECT_EQ(readAll(fresh), starterTemplate().toUtf8());
+}
+
+TEST_F(DesignerTest, AFileThatCannotBeReadWholeIsNeverSavedOver) {
+    const QString folder = dir.filePath(u"folder.rmf"_s);
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString gbk = dir.filePath(u"gbk.rmf"_s);
+    {
+        QFile file(gbk);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[header]\ntext | \xd7\xc0\xba\xc5\n");  // 桌号 in GBK
+    }
+    EXPECT_EQ(loadTemplateText(dir.filePath(u"none.rmf"_s)).outcome,
+              TemplateLoad::Outcome::Missing);
+    EXPECT_EQ(loadTemplateText(folder).outcome, TemplateLoad::Outcome::Unreadable);
+    const TemplateLoad load = loadTemplateText(gbk);
+    EXPECT_EQ(load.outcome, TemplateLoad::Outcome::Loaded);
+    EXPECT_FALSE(load.utf8);
+
+    TFDesigner designer(folder, u"点菜单"_s);
+    EXPECT_TRUE(designer.file().isEmpty());  // "保存" asks for another file
+    EXPECT_TRUE(designer.statusText().contains(u"无法打开"_s));
+    TFDesigner warned(gbk, u"点菜单"_s);
+    EXPECT_TRUE(warned.statusText().contains(u"UTF-8"_s));
 }
 
 TEST(EscPosPicture, ReadsCommandsAsAPrinterDoes) {

@@ -360,14 +360,23 @@ void TFDesigner::buildWindow() {
 }
 
 void TFDesigner::loadFile() {
-    QString shown = file_.isEmpty() ? u"（新格式，保存时选择文件）"_s : file_;
-    QFile in(file_);
-    if (!file_.isEmpty() && QFileInfo(file_).isFile() && in.open(QIODevice::ReadOnly)) {
-        editor_->setPlainText(templateText(in.read(report::kMaxTemplateBytes + 1)));
-    } else {
-        editor_->setPlainText(QString());
-        if (!file_.isEmpty())
-            shown += u"（文件还不存在，保存时创建）"_s;
+    const TemplateLoad load = loadTemplateText(file_);
+    editor_->setPlainText(load.text);
+    QString shown = file_.isEmpty() ? u"新格式，保存时选择文件"_s : file_;
+    switch (load.outcome) {
+        case TemplateLoad::Outcome::Loaded:
+            if (!load.utf8)
+                shown += u"（注意：文件不是 UTF-8 文本，认不出的字显示为 \uFFFD，保存后会丢失）"_s;
+            break;
+        case TemplateLoad::Outcome::Missing:
+            if (!file_.isEmpty())
+                shown += u"（文件还不存在，保存时创建）"_s;
+            break;
+        case TemplateLoad::Outcome::Unreadable:
+            // Never write over a file we could not read whole: saving asks for a new name.
+            shown = u"无法打开 %1：%2。保存时请另选文件。"_s.arg(file_, load.message);
+            file_.clear();
+            break;
     }
     setWindowTitle(u"设计报表 - "_s +
                    (file_.isEmpty() ? preview_.title() : QFileInfo(file_).fileName()));
@@ -452,7 +461,8 @@ bool TFDesigner::writeTo(const QString& path) {
     file_ = path;
     modified_ = false;
     setWindowTitle(u"设计报表 - "_s + QFileInfo(path).fileName());
-    status_->setText(u"已保存到 "_s + path);
+    status_->setText(u"已保存到 "_s + path +
+                     (preview_.parsed() ? QString() : u"（格式仍有错误，这类单据打印不出来）"_s));
     return true;
 }
 
