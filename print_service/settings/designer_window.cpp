@@ -261,7 +261,8 @@ void TFDesigner::buildWindow() {
     mono.setPointSize(11);
     editor_->setFont(mono);
     editor_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    editor_->setTabChangesFocus(false);
+    // Tab moves on to the lists and buttons; the format counts a tab as a space anyway.
+    editor_->setTabChangesFocus(true);
     editor_->setPlaceholderText(
         u"空白格式。在下方“常用行”里双击“完整示例格式”从一张完整的单据开始，"
         u"或双击其他行逐行添加。"_s);
@@ -291,7 +292,7 @@ void TFDesigner::buildWindow() {
         helpers->addTab(list, caption);
         return list;
     };
-    fields_ = makeList(u"字段"_s, u"双击或回车：把字段插入到光标处"_s);
+    fields_ = makeList(u"字段(&D)"_s, u"双击或回车：把字段插入到光标处"_s);
     fields_->setObjectName(u"fieldList"_s);
     for (const auto& [name, meaning] : kFields) {
         const QString field = u"{%1}"_s.arg(QString::fromUtf16(name));
@@ -300,7 +301,7 @@ void TFDesigner::buildWindow() {
     }
     connect(fields_, &QListWidget::itemActivated, this,
             [this](QListWidgetItem* item) { insertField(item->data(Qt::UserRole).toString()); });
-    auto* lines = makeList(u"常用行"_s, u"双击或回车：在光标所在行之前插入这一行"_s);
+    auto* lines = makeList(u"常用行(&L)"_s, u"双击或回车：在光标所在行之前插入这一行"_s);
     lines->setObjectName(u"lineList"_s);
     auto* starter = new QListWidgetItem(u"完整示例格式"_s, lines);
     starter->setData(Qt::UserRole, starterTemplate());

@@ -161,6 +161,11 @@ QImage drawPaperRoll(const PaperRoll& roll, int paperMm, int columns) {
             p.drawText(QRectF(x - 15, 2, 30, 13), Qt::AlignCenter, QString::number(c));
     }
 
+    if (roll.beeps > 0) {
+        p.setPen(QColor(0xc0, 0x39, 0x2b));
+        p.drawText(QRectF(4, 2, paperDots - 8, 13), Qt::AlignLeft, u"蜂鸣 %1 次"_s.arg(roll.beeps));
+    }
+
     QFont regular(report::reportFontFamily());
     regular.setPixelSize(24);
     regular.setHintingPreference(QFont::PreferNoHinting);
