@@ -1,22 +1,26 @@
 // Draws every window of Cookhub as it looks after start-up on a home (COOKHUB_HOME)
 // into a folder, one PNG per window, without a display:
 //   QT_QPA_PLATFORM=offscreen COOKHUB_HOME=demo-home build/bin/cookhub-screenshot DIR
-// That is main.png, parameters.png (the run parameter window) and connection.png (the
+// That is main.png, parameters.png (the run parameter window), connection.png (the
 // connection dialog, whose server list is filled only from COOKHUB_SSRP_TARGET: this
-// tool never lists servers by broadcast). The printer panel shows one real pass of the
-// status monitor over the home's stations, so printers that answer and printers that do
-// not look as they would. The waits of connecting and starting are skipped; everything
-// else is the program's.
+// tool never lists servers by broadcast), formats.png (the format settings on the first
+// format folder) and designer.png (the designer on that folder's order ticket). The
+// printer panel shows one real pass of the status monitor over the home's stations, so
+// printers that answer and printers that do not look as they would. The waits of
+// connecting and starting are skipped; everything else is the program's.
 
 #include "platform/app_paths.h"
 #include "platform/database.h"
+#include "settings/designer_window.h"
 #include "settings/param_set.h"
+#include "settings/report_set_window.h"
 #include "settings/set_con.h"
 #include "shell/tfmain.h"
 #include "shell/utility.h"
 #include "status/print_state_thread.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QPixmap>
 
@@ -77,9 +81,19 @@ int main(int argc, char** argv) {
             ? cookhub::TFSetCon::serverListerFromEnvironment()
             : [] { return cookhub::ServerListing{}; };
     cookhub::TFSetCon connection(state.appDir + state.connectionIni, link, nullptr, lister);
+    cookhub::TFReportSet formats(state.appDir, state.connectionIni);
+    formats.appendTemplateNames(state.reportsDir);
+    const QStringList folders = cookhub::formatFolderNames(state.appDir);
+    formats.setFormatFolders(folders);
+    if (!folders.isEmpty())
+        formats.chooser()->setCurrentIndex(0);
+    cookhub::TFDesigner designer(formats.model().designerFile(0),
+                                 cookhub::templateKinds()[0].label);
     for (const auto& [picture, name] :
          {std::pair<QWidget*, const char*>{&parameters, "parameters.png"},
-          {&connection, "connection.png"}}) {
+          {&connection, "connection.png"},
+          {&formats, "formats.png"},
+          {&designer, "designer.png"}}) {
         picture->show();
         QApplication::processEvents();
         const QString path = QDir(dir).filePath(QLatin1String(name));

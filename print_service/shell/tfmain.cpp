@@ -12,6 +12,7 @@
 #include "settings/param_set.h"
 #include "settings/set_con.h"
 #include "settings/set_con_startup.h"
+#include "settings/report_set_window.h"
 #include "tray_balloon.h"
 #include "utility.h"
 
@@ -179,10 +180,10 @@ void TFMain::buildWindow()
     connect(btn_Exit, &QToolButton::clicked, this, &TFMain::btn_ExitClick);
     connect(btn_Test, &QToolButton::clicked, this, &TFMain::btn_TestClick);
     connect(btn7, &QToolButton::clicked, this, &TFMain::btn7Click);
-    // The settings and history windows arrive with their own work; until then their
-    // buttons are shown but cannot be pressed.
-    for (QToolButton* button : {btn2, btn4})
-        button->setEnabled(false);
+    connect(btn2, &QToolButton::clicked, this, &TFMain::btn2Click);
+    // The history window arrives with its own work; until then its button is shown but
+    // cannot be pressed.
+    btn4->setEnabled(false);
 
     auto* body = new QWidget(this);
     auto* bodyLayout = new QVBoxLayout(body);
@@ -436,6 +437,16 @@ void TFMain::openConnectionAfterFailure()
     };
     auto* retry = new ConnectionRetry(attempt, connected, note, this);
     retry->start();
+}
+
+void TFMain::btn2Click()
+{
+    if (!stopForSettings(true))
+        return;
+    TFReportSet window(state_.appDir, state_.connectionIni, this);
+    window.appendTemplateNames(state_.reportsDir);
+    window.setFormatFolders(formatFolderNames(state_.appDir));
+    window.exec();
 }
 
 void TFMain::showEvent(QShowEvent* event)

@@ -46,6 +46,8 @@ public:
     bool stopForSettings(bool ask);
     void btn_TestClick();  // run parameters
     void btn7Click();      // connection dialog
+    // "格式设置": the format settings window, with the service stopped.
+    void btn2Click();
 
     // Runs once at start-up although the window stays hidden, and whenever it is shown.
     void FormShow();

@@ -1,4 +1,5 @@
 #include "shell/tfmain.h"
+#include "settings/report_set_window.h"
 #include "engine/print_worker.h"
 #include "engine/test_support/pos_database.h"
 #include "net_printer_sim.h"
@@ -9,6 +10,8 @@
 #include "shell/utility.h"
 #include "status/print_state_thread.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QMutex>
@@ -16,6 +19,7 @@
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -460,3 +464,31 @@ TEST_F(MainWindowTest, BalloonWithoutATrayGoesToStandardError)
 }
 
 }  // namespace
+
+TEST_F(MainWindowTest, FormatSettingsButtonAsksThenOpensTheWindowOnTheStoppedService)
+{
+    open();
+    copyShippedReports(home->appDir());
+    window->btnBeginClick();
+    QToolButton* format = button("btn2");
+    ASSERT_TRUE(format->isEnabled());
+
+    answer = false;  // Cancel: the service keeps running and nothing opens
+    format->click();
+    EXPECT_TRUE(window->isServiceRunning());
+
+    answer = true;
+    QStringList folders;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* settings = qobject_cast<TFReportSet*>(widget); settings && settings->isVisible()) {
+                for (int i = 0; i < settings->chooser()->count(); ++i)
+                    folders << settings->chooser()->itemText(i);
+                settings->reject();
+            }
+        }
+    });
+    format->click();
+    EXPECT_FALSE(window->isServiceRunning());
+    EXPECT_EQ(folders, (QStringList{u"58格式"_s, u"80格式"_s}));
+}

@@ -5,6 +5,7 @@
 #include "report.h"
 
 #include <QByteArray>
+#include <QImage>
 
 namespace cookhub::report {
 
@@ -23,7 +24,14 @@ QByteArray renderText(const PreparedTicket& ticket);
 // screen); without one it returns empty bytes instead of crashing.
 QByteArray renderPdf(const PreparedTicket& ticket);
 
-// The font file renderPdf draws with.
+// The first page of what renderPdf draws, as an image of `dotsPerMm` dots per
+// millimetre (a preview of the PDF). Needs a QGuiApplication, like renderPdf; a null
+// image without one or for an empty ticket.
+QImage renderPdfPage(const PreparedTicket& ticket, double dotsPerMm);
+
+// The font file renderPdf draws with, and its family once registered (empty when the
+// file cannot be loaded or there is no QGuiApplication).
 QString reportFontFile();
+QString reportFontFamily();
 
 }  // namespace cookhub::report

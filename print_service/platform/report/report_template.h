@@ -18,8 +18,12 @@ enum class TextSize { Normal, DoubleWidth, DoubleHeight, Double };
 enum class Align { Left, Center, Right };
 enum class CutMode { None, Partial, Full };
 
-constexpr bool isWide(TextSize size) { return size == TextSize::DoubleWidth || size == TextSize::Double; }
-constexpr bool isTall(TextSize size) { return size == TextSize::DoubleHeight || size == TextSize::Double; }
+constexpr bool isWide(TextSize size) {
+    return size == TextSize::DoubleWidth || size == TextSize::Double;
+}
+constexpr bool isTall(TextSize size) {
+    return size == TextSize::DoubleHeight || size == TextSize::Double;
+}
 
 enum class NumberFormat { Plain, Quantity, Money, Integer };
 
@@ -76,6 +80,9 @@ struct ParseError {
     QString file;
     int line = 0;  // 1-based; 0 when the error concerns the whole file
     QString message;
+    // 1-based, in UTF-16 units of the decoded line (what a text editor counts); points
+    // at the offending word, or at the line's first character. 0 without a line.
+    int column = 0;
     QString toString() const;  // "file:line: message"
 };
 

@@ -2,8 +2,8 @@
 // line, and random or mutated bytes that must give a template or an error, never a
 // crash.
 #include "report_template.h"
-#include "report.h"
 #include "renderers.h"
+#include "report.h"
 #include "text_cells.h"
 
 #include <QRandomGenerator>
@@ -40,8 +40,7 @@ text right | {{操作员}}: {操作员} {合计金额:money}
 
 }  // namespace
 
-TEST(ReportTemplate, ReadsEveryPartOfAGoodFile)
-{
+TEST(ReportTemplate, ReadsEveryPartOfAGoodFile) {
     ParseError error;
     const auto tmpl = parseTemplate(kGoodTemplate, u"dcd.rmf"_s, &error);
     ASSERT_TRUE(tmpl) << error.toString().toStdString();
@@ -88,9 +87,9 @@ TEST(ReportTemplate, ReadsEveryPartOfAGoodFile)
     EXPECT_EQ(footer.back().format, NumberFormat::Money);
 }
 
-TEST(ReportTemplate, CrLfBomAndColumnsOverride)
-{
-    const QByteArray text = "\xEF\xBB\xBF[report]\r\npaper = 80mm\r\ncolumns = 42\r\n[footer]\r\ntext | x\r\n";
+TEST(ReportTemplate, CrLfBomAndColumnsOverride) {
+    const QByteArray text =
+        "\xEF\xBB\xBF[report]\r\npaper = 80mm\r\ncolumns = 42\r\n[footer]\r\ntext | x\r\n";
     ParseError error;
     const auto tmpl = parseTemplate(text, u"t.rmf"_s, &error);
     ASSERT_TRUE(tmpl) << error.toString().toStdString();
@@ -105,20 +104,24 @@ struct ErrorCase {
     QByteArray text;
     int line;
     const char16_t* message;  // a part of the message
+    int column;               // where an editor puts the cursor; 0 for the whole file
 };
 
-void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ErrorCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ReportTemplateErrors : public ::testing::TestWithParam<ErrorCase> {};
 
-TEST_P(ReportTemplateErrors, NameFileLineAndCause)
-{
+TEST_P(ReportTemplateErrors, NameFileLineAndCause) {
     const ErrorCase& c = GetParam();
     ParseError error;
     EXPECT_FALSE(parseTemplate(c.text, u"Reports/80格式/bad.rmf"_s, &error));
     EXPECT_EQ(error.file, u"Reports/80格式/bad.rmf"_s);
     EXPECT_EQ(error.line, c.line);
-    EXPECT_TRUE(error.message.contains(QString::fromUtf16(c.message))) << error.toString().toStdString();
+    EXPECT_EQ(error.column, c.column);
+    EXPECT_TRUE(error.message.contains(QString::fromUtf16(c.message)))
+        << error.toString().toStdString();
     if (c.line > 0) {
         EXPECT_TRUE(error.toString().startsWith(u"Reports/80格式/bad.rmf:%1: "_s.arg(c.line)));
     }
@@ -127,40 +130,42 @@ TEST_P(ReportTemplateErrors, NameFileLineAndCause)
 INSTANTIATE_TEST_SUITE_P(
     AllKinds, ReportTemplateErrors,
     ::testing::Values(
-        ErrorCase{"LineBeforeSection", "text | a\n", 1, u"before the first section"},
-        ErrorCase{"UnknownSection", "[header]\n[page]\n", 2, u"unknown section [page]"},
-        ErrorCase{"SectionTwice", "[header]\n[detail]\n[header]\n", 3, u"given twice"},
-        ErrorCase{"UnclosedSection", "[header\n", 1, u"not closed"},
-        ErrorCase{"UnknownKind", "[header]\nline | a\n", 2, u"unknown line kind \"line\""},
-        ErrorCase{"UnknownOption", "[header]\n\ntext huge | a\n", 3, u"unknown option \"huge\""},
-        ErrorCase{"EmptyCondition", "[detail]\ntext if= | a\n", 2, u"needs a field name"},
-        ErrorCase{"TextWithoutBar", "[header]\ntext bold\n", 2, u"\"|\" missing"},
-        ErrorCase{"UnclosedField", "[header]\ntext | {桌号\n", 2, u"not closed"},
-        ErrorCase{"StrayBrace", "[header]\ntext | a}b\n", 2, u"\"}\" without \"{\""},
-        ErrorCase{"EmptyField", "[header]\ntext | {:qty}\n", 2, u"without a name"},
-        ErrorCase{"UnknownFormat", "[detail]\ntext | {Nums:pct}\n", 2, u"unknown number format \"pct\""},
-        ErrorCase{"CellWithoutWidth", "[detail]\ncols | {DishName}\n", 2, u"needs a width"},
-        ErrorCase{"CellWidthOne", "[detail]\ncols | *: a | 1: b\n", 2, u"cell width \"1\""},
-        ErrorCase{"TwoStarCells", "[detail]\ncols | *: a | *: b\n", 2, u"only one cell"},
+        ErrorCase{"LineBeforeSection", "text | a\n", 1, u"before the first section", 1},
+        ErrorCase{"UnknownSection", "[header]\n[page]\n", 2, u"unknown section [page]", 1},
+        ErrorCase{"SectionTwice", "[header]\n[detail]\n[header]\n", 3, u"given twice", 1},
+        ErrorCase{"UnclosedSection", "[header\n", 1, u"not closed", 1},
+        ErrorCase{"UnknownKind", "[header]\nline | a\n", 2, u"unknown line kind \"line\"", 1},
+        ErrorCase{"UnknownOption", "[header]\n\ntext huge | a\n", 3, u"unknown option \"huge\"", 6},
+        ErrorCase{"EmptyCondition", "[detail]\ntext if= | a\n", 2, u"needs a field name", 6},
+        ErrorCase{"TextWithoutBar", "[header]\ntext bold\n", 2, u"\"|\" missing", 1},
+        ErrorCase{"UnclosedField", "[header]\ntext | {桌号\n", 2, u"not closed", 8},
+        ErrorCase{"StrayBrace", "[header]\ntext | a}b\n", 2, u"\"}\" without \"{\"", 9},
+        ErrorCase{"EmptyField", "[header]\ntext | {:qty}\n", 2, u"without a name", 8},
+        ErrorCase{"UnknownFormat", "[detail]\ntext | {Nums:pct}\n", 2,
+                  u"unknown number format \"pct\"", 14},
+        ErrorCase{"CellWithoutWidth", "[detail]\ncols | {DishName}\n", 2, u"needs a width", 8},
+        ErrorCase{"CellWidthOne", "[detail]\ncols | *: a | 1: b\n", 2, u"cell width \"1\"", 15},
+        ErrorCase{"TwoStarCells", "[detail]\ncols | *: a | *: b\n", 2, u"only one cell", 15},
         // Known to be too wide only once [report] at the end gives 58 mm paper.
         ErrorCase{"CellsTooWide", "[detail]\ncols | *: a | 40: b\n[report]\npaper = 58\n", 2,
-                  u"need 42 columns, the line has 32"},
-        ErrorCase{"WideCellsTooWide", "[detail]\ncols wide | *: a | 24: b\n", 2, u"need 26 columns, the line has 24"},
-        ErrorCase{"FeedNotANumber", "[detail]\nfeed x\n", 2, u"feed takes one number"},
-        ErrorCase{"FeedWithText", "[detail]\nfeed 2 | a\n", 2, u"feed takes no text"},
-        ErrorCase{"ReportWithoutEquals", "[report]\npaper 80\n", 2, u"key = value"},
-        ErrorCase{"BadPaper", "[report]\npaper = 76\n", 2, u"paper must be 80 or 58"},
-        ErrorCase{"ColumnsOutOfRange", "[report]\ncolumns = 500\n", 2, u"columns must be"},
-        ErrorCase{"CopiesZero", "[report]\ncopies = 0\n", 2, u"copies must be"},
-        ErrorCase{"BadCut", "[report]\ncut = half\n", 2, u"cut must be"},
-        ErrorCase{"UnknownKey", "[report]\ncolour = red\n", 2, u"unknown key \"colour\""},
-        ErrorCase{"NotUtf8", "[header]\ntext | a\ntext | \xd7\xc0\xba\xc5\n", 3, u"not UTF-8"},
-        ErrorCase{"ControlCharacter", "[header]\ntext | a\x1b@\n", 2, u"control character"},
-        ErrorCase{"NoBand", "# nothing\n[report]\npaper = 80\n", 0, u"no [header], [detail] or [footer]"}),
+                  u"need 42 columns, the line has 32", 1},
+        ErrorCase{"WideCellsTooWide", "[detail]\ncols wide | *: a | 24: b\n", 2,
+                  u"need 26 columns, the line has 24", 1},
+        ErrorCase{"FeedNotANumber", "[detail]\nfeed x\n", 2, u"feed takes one number", 6},
+        ErrorCase{"FeedWithText", "[detail]\nfeed 2 | a\n", 2, u"feed takes no text", 8},
+        ErrorCase{"ReportWithoutEquals", "[report]\npaper 80\n", 2, u"key = value", 1},
+        ErrorCase{"BadPaper", "[report]\npaper = 76\n", 2, u"paper must be 80 or 58", 9},
+        ErrorCase{"ColumnsOutOfRange", "[report]\ncolumns = 500\n", 2, u"columns must be", 11},
+        ErrorCase{"CopiesZero", "[report]\ncopies = 0\n", 2, u"copies must be", 10},
+        ErrorCase{"BadCut", "[report]\ncut = half\n", 2, u"cut must be", 7},
+        ErrorCase{"UnknownKey", "[report]\ncolour = red\n", 2, u"unknown key \"colour\"", 1},
+        ErrorCase{"NotUtf8", "[header]\ntext | a\ntext | \xd7\xc0\xba\xc5\n", 3, u"not UTF-8", 8},
+        ErrorCase{"ControlCharacter", "[header]\ntext | a\x1b@\n", 2, u"control character", 9},
+        ErrorCase{"NoBand", "# nothing\n[report]\npaper = 80\n", 0,
+                  u"no [header], [detail] or [footer]", 0}),
     [](const ::testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
 
-TEST(ReportTemplate, UnreadableFileIsAnErrorOfTheWholeFile)
-{
+TEST(ReportTemplate, UnreadableFileIsAnErrorOfTheWholeFile) {
     QTemporaryDir dir;
     const QString path = dir.filePath(u"missing.rmf"_s);
     ParseError error;
@@ -172,12 +177,12 @@ TEST(ReportTemplate, UnreadableFileIsAnErrorOfTheWholeFile)
 
 // Random bytes, and the good template with bytes flipped, inserted and deleted: every
 // input gives a template (which then prepares and renders) or a located error.
-TEST(ReportTemplate, AnyBytesGiveATemplateOrAnError)
-{
+TEST(ReportTemplate, AnyBytesGiveATemplateOrAnError) {
     QRandomGenerator random(20240611);
     const QByteArray alphabet = "[]{}|:*<>^=#\n\r -_01289abcdefghilmnoprstuwxyqz\\";
     Report report;
-    report.setRows({ReportRow{{u"DishName"_s, u"宫保鸡丁"_s}, {u"Nums"_s, 1.5}, {u"vch_print_memo"_s, u"少辣"_s}}});
+    report.setRows({ReportRow{
+        {u"DishName"_s, u"宫保鸡丁"_s}, {u"Nums"_s, 1.5}, {u"vch_print_memo"_s, u"少辣"_s}}});
     report.setVariable(u"标题"_s, u"'点菜单'");
     int parsed = 0;
     for (int round = 0; round < 3000; ++round) {
@@ -185,8 +190,9 @@ TEST(ReportTemplate, AnyBytesGiveATemplateOrAnError)
         if (round % 3 == 0) {
             const int length = static_cast<int>(random.bounded(200));
             for (int i = 0; i < length; ++i)
-                input.append(round % 2 ? static_cast<char>(random.bounded(256))
-                                       : alphabet[static_cast<int>(random.bounded(alphabet.size()))]);
+                input.append(round % 2
+                                 ? static_cast<char>(random.bounded(256))
+                                 : alphabet[static_cast<int>(random.bounded(alphabet.size()))]);
         } else {
             input = kGoodTemplate;
             const int edits = 1 + static_cast<int>(random.bounded(4));
@@ -194,9 +200,15 @@ TEST(ReportTemplate, AnyBytesGiveATemplateOrAnError)
                 const int at = static_cast<int>(random.bounded(input.size()));
                 const char c = alphabet[static_cast<int>(random.bounded(alphabet.size()))];
                 switch (random.bounded(3)) {
-                case 0: input[at] = c; break;
-                case 1: input.insert(at, c); break;
-                default: input.remove(at, 1); break;
+                    case 0:
+                        input[at] = c;
+                        break;
+                    case 1:
+                        input.insert(at, c);
+                        break;
+                    default:
+                        input.remove(at, 1);
+                        break;
                 }
             }
         }
