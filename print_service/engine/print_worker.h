@@ -42,10 +42,13 @@ public:
     // One cycle on `db`; false when the run was found over. Errors throw.
     bool runCycle(const QSqlDatabase& db);
 
-    // One intake pass followed by its commit.
-    void runPass(const QSqlDatabase& db, IntakePass pass);
+    // One intake pass followed by its commit; false when the run was found over.
+    bool runPass(const QSqlDatabase& db, IntakePass pass);
 
-protected:
+    // Test seam: runs inside each ticket's commit before its first write.
+    std::function<void(const TDishRecord&)> beforeTicketWrites;
+
+  protected:
     void run() override;  // Execute
 
 private:

@@ -1,5 +1,6 @@
 #include "ticket_writer.h"
 
+#include "crash_point.h"
 #include "platform/gbk_text.h"
 #include "platform/queue_layout.h"
 #include "platform/sql_dialect.h"
@@ -18,6 +19,9 @@ using namespace Qt::StringLiterals;
 namespace cookhub {
 
 namespace {
+
+// The run ended under the commit: nothing of the pass may be kept.
+struct RunOver {};
 
 const QString kDishMovedTitle = u"菜品转台出品单"_s;
 const QString kTableMovedTitle = u"转台出品单"_s;
@@ -181,46 +185,89 @@ bool TicketWriter::WriteTicket(const TDishRecord& record, const QString& station
     return true;
 }
 
-bool TicketWriter::commitOne(const TDishRecord& record, bool remark)
-{
-    if (!db_.transaction())
-        throw SqlFailure(u"begin transaction"_s, db_.lastError().text());
-    try {
-        QSqlQuery query(db_);
-        for (const QString& flowId : record.FlowIds)
-            runSql(query, markStatement(record.FlagColumn, flowId));
-        const bool ok = WriteTicket(record, record.StationId);
-        if (ok && remark) {
-            runSql(query, u" update pos_u_orderdish set "_s + record.FlagColumn + u"='Y' "_s +
-                              u" where "_s + record.FlagColumn + u"<>'Y' and ("_s +
-                              record.FlowIdFilter + u')');
-        }
-        query.finish();
-        if (beforeCommit)
-            beforeCommit(record);
-        if (!db_.commit())
-            throw SqlFailure(u"commit"_s, db_.lastError().text());
-        return ok;
-    } catch (...) {
-        db_.rollback();
-        throw;
+namespace {
+
+// A dish of the ticket was queued by another worker since intake read it.
+class DishTaken : public std::runtime_error {
+  public:
+    DishTaken() : std::runtime_error("dish already taken") {}
+};
+
+}  // namespace
+
+void TicketWriter::writeOne(const TDishRecord& record, bool remark) {
+    if (beforeWrites)
+        beforeWrites(record);
+    QSqlQuery query(db_);
+    for (const QString& flowId : record.FlowIds) {
+        runSql(query, markStatement(record.FlagColumn, flowId));
+        if (query.numRowsAffected() != 1)
+            throw DishTaken();
     }
+    const bool ok = WriteTicket(record, record.StationId);
+    if (ok && remark) {
+        runSql(query, u" update pos_u_orderdish set "_s + record.FlagColumn + u"='Y' "_s +
+                          u" where "_s + record.FlagColumn + u"<>'Y' and ("_s +
+                          record.FlowIdFilter + u')');
+    }
+    query.finish();
+    if (beforeCommit)
+        beforeCommit(record);
+    crashPoint(CrashPoint::TicketWritten);
 }
 
-void TicketWriter::CommitTickets(const QString& /*passName*/, bool remark, TicketArrays& arrays)
-{
+bool TicketWriter::CommitTickets(const QString& /*passName*/, bool remark, TicketArrays& arrays) {
     loadStations();
-    for (TArrDish* array :
-         {&arrays.ArrPerTable, &arrays.ArrPerDish, &arrays.ArrPerSeries, &arrays.ArrPerType}) {
-        for (TDishRecord& record : *array) {
-            record.Taken = true;
-            try {
-                commitOne(record, remark);
-            } catch (const std::exception&) {
-                // One ticket's failure must not hold back the others; its dishes stay
-                // unmarked and come back in the next cycle.
+    const SqlDialect& dialect = SqlDialect::forDatabase(db_);
+    const QString savepoint = u"ticket"_s;
+    QSqlQuery control(db_);
+    auto controlOk = [&](const QString& sql) { return sql.isEmpty() || control.exec(sql); };
+    bool open = false;
+    try {
+        for (TArrDish* array :
+             {&arrays.ArrPerTable, &arrays.ArrPerDish, &arrays.ArrPerSeries, &arrays.ArrPerType}) {
+            for (TDishRecord& record : *array) {
+                if (!running())
+                    throw RunOver();
+                record.Taken = true;
+                if (!open) {
+                    if (!db_.transaction())
+                        throw SqlFailure(u"begin transaction"_s, db_.lastError().text());
+                    open = true;
+                }
+                if (!controlOk(dialect.savepoint(savepoint)))
+                    throw SqlFailure(control.lastQuery(), control.lastError().text());
+                try {
+                    writeOne(record, remark);
+                    controlOk(dialect.releaseSavepoint(savepoint));
+                } catch (const std::exception&) {
+                    // One ticket's failure must not hold back the others: it goes back
+                    // to its savepoint and its dishes come back in the next cycle. When
+                    // the engine has ended the whole transaction instead, the tickets
+                    // before it come back the same way.
+                    if (!controlOk(dialect.rollbackToSavepoint(savepoint)) ||
+                        !controlOk(dialect.releaseSavepoint(savepoint))) {
+                        db_.rollback();
+                        open = false;
+                    }
+                }
             }
         }
+        // The last check before the pass's tickets become visible: a worker whose run
+        // ended meanwhile leaves its dishes to the worker that replaced it.
+        if (!running())
+            throw RunOver();
+        if (open && !db_.commit())
+            throw SqlFailure(u"commit"_s, db_.lastError().text());
+        return true;
+    } catch (const RunOver&) {
+        if (open)
+            db_.rollback();
+        return false;
+    } catch (...) {
+        if (open)
+            db_.rollback();
+        throw;
     }
 }
 

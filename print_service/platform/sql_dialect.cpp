@@ -59,6 +59,12 @@ public:
             column, table);
     }
 
+    QString savepoint(const QString& name) const override { return u"save transaction "_s + name; }
+    QString rollbackToSavepoint(const QString& name) const override {
+        return u"rollback transaction "_s + name;
+    }
+    QString releaseSavepoint(const QString&) const override { return {}; }
+
     QString primaryKeyUpgrade() const override
     {
         return u"if  not exists (select * from dbo.sysobjects where id = object_id(N'[PK_Pos_u_Print]')) "_s
@@ -122,6 +128,14 @@ public:
     }
 
     QString primaryKeyUpgrade() const override { return {}; }
+
+    QString savepoint(const QString& name) const override { return u"savepoint "_s + name; }
+    QString rollbackToSavepoint(const QString& name) const override {
+        return u"rollback to savepoint "_s + name;
+    }
+    QString releaseSavepoint(const QString& name) const override {
+        return u"release savepoint "_s + name;
+    }
 
     QVariant dateTimeValue(const QDateTime& time) const override
     {

@@ -34,6 +34,12 @@ public:
     QString addColumnStatement(const QString& table, const QString& column,
                                const QString& type) const;
 
+    // A named savepoint inside the open transaction, going back to it, and letting it
+    // go (empty where the engine has no such statement).
+    virtual QString savepoint(const QString& name) const = 0;
+    virtual QString rollbackToSavepoint(const QString& name) const = 0;
+    virtual QString releaseSavepoint(const QString& name) const = 0;
+
     // The statement that gives an old header table its primary key; empty when the
     // engine's tables always have it.
     virtual QString primaryKeyUpgrade() const = 0;
