@@ -74,6 +74,8 @@ bool TPrintThread::PrintQueue(const QSqlDatabase& db)
 void TPrintThread::run()
 {
     const QString name = sourceConnection_ + u"#worker"_s + QString::number(token_.run());
+    // Alive from the first moment: opening the connection may take a while.
+    state_.beat(clock_.now());
     {
         bool failed = !openCloneConnection(sourceConnection_, name);
         const QSqlDatabase db = QSqlDatabase::database(name, false);
@@ -90,6 +92,7 @@ void TPrintThread::run()
     }
     closeConnection(name);
     QSqlDatabase::removeDatabase(name);
+    keepAlive.reset();
 }
 
 }  // namespace cookhub

@@ -20,6 +20,7 @@
 #include <QThread>
 
 #include <functional>
+#include <memory>
 
 namespace cookhub {
 
@@ -34,6 +35,11 @@ public:
 
     // Asks the main thread to run Stop and waits for it; set by the creator.
     std::function<void()> stopService;
+
+    // What the worker refers to (state, clock, output), shared with its creator so
+    // that an exit that gives up on a stuck worker cannot free it under the worker.
+    // Let go when the worker ends.
+    std::shared_ptr<const void> keepAlive;
 
     // Where tickets print; the printers themselves unless the creator hands printing
     // to the main thread. Must outlive the worker.

@@ -24,6 +24,8 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace cookhub {
@@ -332,14 +334,20 @@ void TFMain::btnBeginClick()
     } catch (const std::exception&) {
     }
     try {
+        // Only the worker stamps the heartbeat (at once when it starts): a Start whose
+        // worker could not be made leaves it stale, so the watchdog retries soon.
         const RunToken token = state_.beginRun();
-        // A new worker gets the full two minutes before the watchdog judges it, so a
-        // slow first cycle does not start a storm of restarts.
-        state_.beat(clock_.now());
         threads_.startWorker(token);
+        failedStarts_ = 0;
         threads_.startMonitor(token);
     } catch (const std::exception&) {
-        // The buttons already show Running: the watchdog presses Start again later.
+        // The buttons already show Running: the watchdog presses Start again, after 3 s,
+        // then twice as long after each further failure, at most the two minutes of a
+        // stalled worker. Each Start blocks this thread for 3 s, so retrying at every
+        // tick against a dead database would leave the window frozen half the time.
+        ++failedStarts_;
+        const int backOff = std::min(3 << std::min(failedStarts_ - 1, 6), 120);
+        nextRetry_ = clock_.now().addSecs(backOff);
     }
 }
 
@@ -460,7 +468,8 @@ void TFMain::tmr1Timer()
     // Watchdog: a running service whose worker has not beaten for two minutes.
     const QDateTime heartbeat = state_.heartbeat();
     const bool stale = heartbeat.isNull() || clock_.now().addSecs(-120) > heartbeat;
-    if (stale && !btnBegin->isEnabled())
+    const bool retryDue = failedStarts_ == 0 || clock_.now() >= nextRetry_;
+    if (stale && retryDue && !btnBegin->isEnabled())
         btnBeginClick();
 }
 

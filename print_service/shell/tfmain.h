@@ -87,6 +87,11 @@ private:
     QSystemTrayIcon* tray_ = nullptr;
     QMenu* trayMenu_ = nullptr;
     QTimer* tmr1 = nullptr;
+
+    // Starts whose worker could not be made, one after another, and when the
+    // watchdog may try again.
+    int failedStarts_ = 0;
+    QDateTime nextRetry_;
 };
 
 }  // namespace cookhub
