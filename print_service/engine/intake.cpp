@@ -247,10 +247,9 @@ void TicketArrays::ClearTickets()
     ArrPerTable.clear();
 }
 
-QString markStatement(const QString& flagColumn, const QString& flowId)
-{
+QString markStatement(const QString& flagColumn) {
     return u" update pos_u_orderdish set "_s + flagColumn + u" = "_s + u"'Y'"_s +
-           u" where  int_flowid = "_s + flowId + u" and "_s + flagColumn + u"<>'Y'"_s;
+           u" where  int_flowid = ? and "_s + flagColumn + u"<>'Y'"_s;
 }
 
 void BuildTickets(TArrDish& target, IntakeTable& rows, const QString& baseTitle,

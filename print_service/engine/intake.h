@@ -75,6 +75,7 @@ void runIntake(IntakePass pass, QSqlQuery& stations, QSqlQuery& intake, int look
 
 // The mark statement of one taken dish. It changes no row when the dish was taken
 // meanwhile (by a worker that should have stopped), which its caller checks.
-QString markStatement(const QString& flagColumn, const QString& flowId);
+// The dish's int_flowid is its one bound value.
+QString markStatement(const QString& flagColumn);
 
 }  // namespace cookhub

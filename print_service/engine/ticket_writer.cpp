@@ -86,14 +86,21 @@ QString TicketWriter::newPrintId() const
     return id;
 }
 
+QSqlQuery& TicketWriter::prepared(std::optional<QSqlQuery>& slot, const QString& sql) {
+    if (!slot) {
+        slot.emplace(db_);
+        if (!slot->prepare(SqlDialect::forDatabase(db_).adapt(sql))) {
+            const QString error = slot->lastError().text();
+            slot.reset();
+            throw SqlFailure(sql, error);
+        }
+    }
+    return *slot;
+}
+
 bool TicketWriter::WriteTicket(const TDishRecord& record, const QString& stationId)
 {
-    std::vector<TSpec> specs;
-    QSqlQuery query(db_);
-    runSql(query, u"select * from pos_bt_dish_spec"_s);
-    while (query.next())
-        specs.push_back({query.value(u"ch_specid"_s).toString(), query.value(u"vch_specname"_s).toString()});
-    query.finish();
+    const std::vector<TSpec>& specs = specs_;
 
     const Station* station = nullptr;
     for (const Station& s : stations_) {
@@ -110,11 +117,12 @@ bool TicketWriter::WriteTicket(const TDishRecord& record, const QString& station
     const std::span<const QueueColumn> header(kPrintDishColumns);
     const bool dishMoved = record.Title == kDishMovedTitle;
 
-    QSqlQuery insertChild(db_);
-    insertChild.prepare(
-        u"insert into Pos_u_PrintDishChild (ParentId, ch_dishno, DishName, DishUnit, Nums, num_price, "
-        "vch_print_memo, vch_reason, ch_oldtableno, ch_oldtableName, ch_dish_barcode, num_AddPrice) "
-        "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s);
+    QSqlQuery& insertChild = prepared(insertChild_,
+                                      u"insert into Pos_u_PrintDishChild (ParentId, ch_dishno, "
+                                      u"DishName, DishUnit, Nums, num_price, "
+                                      "vch_print_memo, vch_reason, ch_oldtableno, ch_oldtableName, "
+                                      "ch_dish_barcode, num_AddPrice) "
+                                      "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s);
     const QVariant nullText(QMetaType::fromType<QString>());
     for (const TDishList& dish : record.Dishes) {
         if (dish.BillNo != record.BillNo)
@@ -156,8 +164,8 @@ bool TicketWriter::WriteTicket(const TDishRecord& record, const QString& station
                u" | "_s + record.StationName + u" | "_s + printId + u" | "_s);
     }
     const SqlDialect& dialect = SqlDialect::forDatabase(db_);
-    QSqlQuery insertHeader(db_);
-    insertHeader.prepare(
+    QSqlQuery& insertHeader = prepared(
+        insertHeader_,
         u"insert into Pos_u_PrintDish (PrintId, vch_operator, PrintName, PrintName2, PrintName3, "
         "PrintTime, TableNo, Title, OldTableNo, BillNo, dTime, AllMoney, InMoney, vch_Name, sPath, "
         "BakPrinter) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s);
@@ -181,7 +189,10 @@ bool TicketWriter::WriteTicket(const TDishRecord& record, const QString& station
     insertHeader.addBindValue(fitted(header, u"BakPrinter"_s, station->backup));
     execPrepared(insertHeader);
     // The second post: only now does the printing pass see the ticket.
-    runSql(query, u"update Pos_u_PrintDish set IsPrint = 'N' where PrintId = '"_s + printId + u'\'');
+    QSqlQuery& setWaiting =
+        prepared(setWaiting_, u"update Pos_u_PrintDish set IsPrint = 'N' where PrintId = ?"_s);
+    setWaiting.addBindValue(printId);
+    execPrepared(setWaiting);
     return true;
 }
 
@@ -198,12 +209,16 @@ class DishTaken : public std::runtime_error {
 void TicketWriter::writeOne(const TDishRecord& record, bool remark) {
     if (beforeWrites)
         beforeWrites(record);
-    QSqlQuery query(db_);
+    if (!mark_ || !mark_->lastQuery().contains(record.FlagColumn))
+        mark_.reset();
+    QSqlQuery& mark = prepared(mark_, markStatement(record.FlagColumn));
     for (const QString& flowId : record.FlowIds) {
-        runSql(query, markStatement(record.FlagColumn, flowId));
-        if (query.numRowsAffected() != 1)
+        mark.addBindValue(flowId.toLongLong());
+        execPrepared(mark);
+        if (mark.numRowsAffected() != 1)
             throw DishTaken();
     }
+    QSqlQuery query(db_);
     const bool ok = WriteTicket(record, record.StationId);
     if (ok && remark) {
         runSql(query, u" update pos_u_orderdish set "_s + record.FlagColumn + u"='Y' "_s +
@@ -218,6 +233,16 @@ void TicketWriter::writeOne(const TDishRecord& record, bool remark) {
 
 bool TicketWriter::CommitTickets(const QString& /*passName*/, bool remark, TicketArrays& arrays) {
     loadStations();
+    // The specification names, read once for the pass's tickets: they share one
+    // transaction, in which the table cannot change under them anyway.
+    specs_.clear();
+    {
+        QSqlQuery specs(db_);
+        runSql(specs, u"select * from pos_bt_dish_spec"_s);
+        while (specs.next())
+            specs_.push_back({specs.value(u"ch_specid"_s).toString(),
+                              specs.value(u"vch_specname"_s).toString()});
+    }
     const SqlDialect& dialect = SqlDialect::forDatabase(db_);
     const QString savepoint = u"ticket"_s;
     QSqlQuery control(db_);

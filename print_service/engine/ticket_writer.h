@@ -15,9 +15,11 @@
 #include "service_state.h"
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace cookhub {
 
@@ -58,11 +60,16 @@ private:
     bool running() const { return !token_ || token_->running(); }
     QString newPrintId() const;
 
+    // The statements every ticket runs, prepared once per commit.
+    QSqlQuery& prepared(std::optional<QSqlQuery>& slot, const QString& sql);
+
     QSqlDatabase db_;
     const Clock& clock_;
     std::function<void(const QString&)> trace_;
     std::vector<Station> stations_;
     const RunToken* token_ = nullptr;
+    std::vector<TSpec> specs_;
+    std::optional<QSqlQuery> insertChild_, insertHeader_, setWaiting_, mark_;
 };
 
 }  // namespace cookhub

@@ -1,5 +1,6 @@
 #include "tfmain.h"
 
+#include "engine/day_counts.h"
 #include "engine/queue_schema.h"
 #include "engine/sql_run.h"
 #include "icons.h"
@@ -57,16 +58,6 @@ protected:
             window()->windowHandle()->startSystemMove();
     }
 };
-
-// Counts the rows `select` returns; the select itself is kept as the counts have
-// always been defined, the database counts instead of sending every row.
-int countRows(QSqlQuery& query, const QString& select)
-{
-    runSql(query, u"select count(*) from ("_s + select + u") counted"_s);
-    const int count = query.next() ? query.value(0).toInt() : 0;
-    query.finish();
-    return count;
-}
 
 // GetSpecStrCount: occurrences of `sub` in `text`, each search one character after the
 // start of the previous match.
@@ -424,18 +415,9 @@ void TFMain::GetPrintInfo()
     }
     window.finish();
 
-    QSqlQuery monitor(QSqlDatabase::database(kMonitorConnection, false));
-    const QString s = state_.businessDayStart();
-    const QString t = formatDateTime(clock_.now());
-    const QString range = u" and  (dTime>= '"_s + s + u"' and dTime<='"_s + t + u"' )"_s;
-    const int printed =
-        countRows(monitor, u"select * from Pos_u_PrintDish where IsPrint ='Y'"_s + range);
-    const int waiting =
-        countRows(monitor, u"select * from Pos_u_PrintDish where IsPrint <>'Y'"_s + range);
-    const int dishes = countRows(
-        monitor, u"select * from pos_u_orderdish where ch_printflag <>'Y' and  (dt_dis_operdate>= '"_s +
-                     s + u"' and dt_dis_operdate<='"_s + t + u"' )"_s);
-    statusPanel_->setText(countsText(printed, waiting + dishes));
+    const DayCounts counts = countDay(QSqlDatabase::database(kMonitorConnection, false),
+                                      state_.businessDayStart(), formatDateTime(clock_.now()));
+    statusPanel_->setText(countsText(counts.printed, counts.waitingTickets + counts.waitingDishes));
 }
 
 void TFMain::tmr1Timer()
