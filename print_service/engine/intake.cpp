@@ -174,7 +174,7 @@ QString intakeQuery(IntakePass pass, int stationId, const QString& cutoff)
     } else {
         where.replace(u"%s"_s, id).replace(u"%D"_s, id);
     }
-    return select + kFrom + where + cutoff + u'\'';
+    return select + kFrom + where + cutoff + u"' order by a.int_flowid"_s;
 }
 
 IntakeTable IntakeTable::copyFrom(QSqlQuery& query)
@@ -216,6 +216,18 @@ void IntakeTable::setValue(size_t row, int column, const QVariant& value)
         rows_[row][static_cast<size_t>(column)] = value;
 }
 
+void IntakeTable::dropTaken(int column, QSet<QString>& taken) {
+    if (column < 0)
+        return;
+    std::erase_if(rows_, [&](const std::vector<QVariant>& row) {
+        const QString id = row[static_cast<size_t>(column)].toString();
+        if (taken.contains(id))
+            return true;
+        taken.insert(id);
+        return false;
+    });
+}
+
 TArrDish* TicketArrays::forMode(int cookprintType)
 {
     switch (cookprintType) {
@@ -235,10 +247,9 @@ void TicketArrays::ClearTickets()
     ArrPerTable.clear();
 }
 
-QString markStatement(const QString& flagColumn, const QString& flowId)
-{
+QString markStatement(const QString& flagColumn) {
     return u" update pos_u_orderdish set "_s + flagColumn + u" = "_s + u"'Y'"_s +
-           u" where  int_flowid = "_s + flowId;
+           u" where  int_flowid = ? and "_s + flagColumn + u"<>'Y'"_s;
 }
 
 void BuildTickets(TArrDish& target, IntakeTable& rows, const QString& baseTitle,
@@ -307,6 +318,9 @@ void runIntake(IntakePass pass, QSqlQuery& stations, QSqlQuery& intake, int look
     const int idColumn = stations.record().indexOf(u"int_id"_s);
     const int nameColumn = stations.record().indexOf(u"vch_name"_s);
     const int typeColumn = stations.record().indexOf(u"cookprint_type"_s);
+    // Each dish of this pass goes to the first station that takes it, as when intake
+    // marked it at once: the marks now wait for the commit.
+    QSet<QString> taken;
     while (stations.next()) {
         const QString cutoff = formatDateTime(now.addSecs(-60LL * lookBackMinutes));
         const int id = stations.value(idColumn).toInt();
@@ -320,6 +334,7 @@ void runIntake(IntakePass pass, QSqlQuery& stations, QSqlQuery& intake, int look
         }
         IntakeTable table = IntakeTable::copyFrom(intake);
         intake.finish();
+        table.dropTaken(table.column(u"int_flowid"_s), taken);
         BuildTickets(*target, table, passBaseTitle(pass), name, passFlagColumn(pass),
                      QString::number(type), stations.value(idColumn).toString());
     }

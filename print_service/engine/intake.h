@@ -3,11 +3,14 @@
 // One pass walks every station, asks the database once for the station's unprinted
 // dishes, copies the result into memory and groups it into TDishRecord tickets by the
 // station's rule. The marks of the taken dishes are not written here: they travel
-// with each ticket and are written in the same transaction as its queue rows.
+// with each ticket and are written in the same transaction as its queue rows. Within
+// a pass a dish goes to the first station (in station-list order) that takes it, and
+// onto one ticket line however many routing rows join it.
 #pragma once
 
 #include "records.h"
 
+#include <QSet>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
@@ -24,7 +27,8 @@ QString passBaseTitle(IntakePass pass);   // "点菜单" or "出品单"
 QString passFlagColumn(IntakePass pass);  // "ch_printflag" or "ch_outflag1"
 
 // The intake query of one station: select list, FROM clause, the pass's WHERE clause,
-// the cutoff and the closing quote.
+// the cutoff and the closing quote, ordered by int_flowid so that tickets and their
+// lines follow the order in which the dishes were ordered on every engine.
 QString intakeQuery(IntakePass pass, int stationId, const QString& cutoff);
 
 // The in-memory copy of one station's intake result. Columns are found by name
@@ -37,8 +41,11 @@ public:
     size_t rowCount() const { return rows_.size(); }
     const QVariant& value(size_t row, int column) const;
     void setValue(size_t row, int column, const QVariant& value);
+    // Drops the rows whose `column` value is in `taken` or repeats an earlier row's,
+    // and adds the values of the rows it keeps to `taken`.
+    void dropTaken(int column, QSet<QString>& taken);
 
-private:
+  private:
     QStringList columns_;
     std::vector<std::vector<QVariant>> rows_;
 };
@@ -66,7 +73,9 @@ void BuildTickets(TArrDish& target, IntakeTable& rows, const QString& baseTitle,
 void runIntake(IntakePass pass, QSqlQuery& stations, QSqlQuery& intake, int lookBackMinutes,
                const QDateTime& now, TicketArrays& arrays);
 
-// The mark statement of one taken dish.
-QString markStatement(const QString& flagColumn, const QString& flowId);
+// The mark statement of one taken dish. It changes no row when the dish was taken
+// meanwhile (by a worker that should have stopped), which its caller checks.
+// The dish's int_flowid is its one bound value.
+QString markStatement(const QString& flagColumn);
 
 }  // namespace cookhub

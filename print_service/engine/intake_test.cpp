@@ -191,6 +191,64 @@ TEST_F(IntakeTest, RoutingAreaBeforeStationCutoffAndExcludedLines)
     EXPECT_EQ(flag(old), u"Y"_s);
 }
 
+// A dish with two routing rows: the first station of the station list takes it, onto
+// one line of one ticket, whatever order the arrays are committed in.
+TEST_F(IntakeTest, ADishWithTwoRoutingRowsGoesToTheFirstStationOnce) {
+    const struct {
+        int firstType, secondType;
+        std::vector<QStringList> expected;  // station, then dish names, in queue order
+    } cases[] = {
+        // The per-table array is committed before the per-dish one.
+        {1, 4, {{u"传菜"_s, u"鱼香肉丝"_s}, {u"热菜"_s, u"宫保鸡丁"_s}}},
+        {4, 1, {{u"热菜"_s, u"宫保鸡丁"_s}, {u"传菜"_s, u"鱼香肉丝"_s}}},
+        {3, 2, {{u"传菜"_s, u"鱼香肉丝"_s}, {u"热菜"_s, u"宫保鸡丁"_s}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.firstType * 10 + c.secondType);
+        for (const char16_t* table :
+             {u"pos_u_orderdish", u"Pos_u_PrintDish", u"Pos_u_PrintDishChild",
+              u"pos_bt_dish_cookprint", u"pos_cp_dish_print"})
+            sql(u"delete from "_s + QString::fromUtf16(table));
+        station(1, u"热菜"_s, c.firstType);
+        station(2, u"传菜"_s, c.secondType);
+        route(u"A1"_s, 1);
+        route(u"A1"_s, 2);  // a second routing row of the same dish
+        route(u"A2"_s, 2);
+        const int first = order({.dish = u"A1"_s});
+        order({.dish = u"A2"_s});
+        runPass(IntakePass::DC);
+        std::vector<QStringList> queued;
+        for (const QueuedTicket& t : tickets())
+            queued.push_back(QStringList{t.station} + t.dishNames());
+        EXPECT_EQ(queued, c.expected);
+        EXPECT_EQ(flag(first), u"Y"_s);
+    }
+}
+
+// Without an order the engine returns rows as its plan finds them: through the POS
+// schema's index on the order time, SQLite returns these the other way round.
+TEST_F(IntakeTest, TicketsAndLinesFollowTheOrderOfOrdering) {
+    station(1, u"热菜"_s, 3);
+    station(2, u"凉菜"_s, 1);
+    for (const QString& d : {u"A1"_s, u"A3"_s, u"B1"_s, u"A2"_s}) {
+        route(d, 1);
+        route(d, 0, 2);
+    }
+    order({.dish = u"A1"_s, .minutesAgo = 5});
+    order({.dish = u"B1"_s, .minutesAgo = 10});
+    order({.dish = u"A3"_s, .minutesAgo = 20});
+    order({.dish = u"A2"_s, .minutesAgo = 30});
+    runPass(IntakePass::DC);
+    runPass(IntakePass::CP);
+    EXPECT_EQ(ticketDishes(),
+              (std::vector<QStringList>{{u"点菜单"_s, u"宫保鸡丁"_s, u"水煮鱼"_s, u"鱼香肉丝"_s},
+                                        {u"点菜单"_s, u"拍黄瓜"_s},
+                                        {u"出品单"_s, u"宫保鸡丁"_s},
+                                        {u"出品单"_s, u"拍黄瓜"_s},
+                                        {u"出品单"_s, u"水煮鱼"_s},
+                                        {u"出品单"_s, u"鱼香肉丝"_s}}));
+}
+
 TEST_F(IntakeTest, StationsWithoutPrintersOrRuleGetNothing)
 {
     station(1, u"无打印机"_s, 4, 0);

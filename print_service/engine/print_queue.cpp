@@ -1,6 +1,9 @@
 #include "print_queue.h"
 
+#include "crash_point.h"
 #include "platform/database.h"
+#include "platform/gbk_text.h"
+#include "platform/queue_layout.h"
 #include "sql_run.h"
 #include "templates.h"
 #include "trace.h"
@@ -182,11 +185,18 @@ Next printOne(PrintPassContext& c, const Ticket& t, QSqlQuery& update)
         }
     }
 
+    crashPoint(CrashPoint::Printed);
+    // Paper has left: the ticket must end "Y" whatever becomes of the sub-table
+    // suffix, so both go in one statement, the suffixed text fitted to its column
+    // (appended in SQL it could overflow the column, fail the update and leave the
+    // ticket to print again every cycle).
+    QString done = u" update Pos_u_PrintDish set IsPrint='Y'"_s;
     if (!tempId.isEmpty()) {
-        runSql(update, u" update Pos_u_PrintDish set TableNo=TableNo +'_"_s + quoted(tempId) + u"' "_s +
-                           u" where PrintId ='"_s + quoted(t.printId) + u"'"_s);
+        const QString suffixed =
+            fitGbk(t.tableNo + u'_' + tempId, queueTextWidth(kPrintDishColumns, u"TableNo"_s));
+        done += u", TableNo='"_s + quoted(suffixed) + u"'"_s;
     }
-    runSql(update, u" update Pos_u_PrintDish set IsPrint='Y'  where PrintId ='"_s + quoted(t.printId) + u"'"_s);
+    runSql(update, done + u"  where PrintId ='"_s + quoted(t.printId) + u"'"_s);
     return Next::Ticket;
 }
 

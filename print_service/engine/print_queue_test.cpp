@@ -216,6 +216,34 @@ TEST_F(PrintQueueTest, SubTableSuffixThreePrintersAndRepeatedTransfers)
     EXPECT_EQ(printed(u"hot"_s).size(), 2);
 }
 
+// SQL Server refuses a text longer than its column; the trigger does the same here.
+TEST_F(PrintQueueTest, APrintedTicketEndsDoneWhenItsSuffixDoesNotFit) {
+    sql(u"create trigger refuse_long_table before update of TableNo on Pos_u_PrintDish "
+        "when length(new.TableNo) > 50 begin select raise(abort, 'truncated'); end"_s);
+    const struct {
+        QString tableNo, tempId, stored;
+    } cases[] = {
+        {u"A01|"_s + QString(46, u'x'), u"12"_s, u"A01|"_s + QString(46, u'x')},  // 50 bytes
+        {u"A02|"_s + QString(22, u'厅'), u"3"_s, u"A02|"_s + QString(22, u'厅') + u"_3"_s},
+        {u"A03|x"_s + QString(22, u'厅'), u"甲"_s, u"A03|x"_s + QString(22, u'厅') + u'_'},
+    };
+    std::vector<QString> ids;
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const QString bill = u"B%1"_s.arg(i);
+        sql(u"insert into pos_u_table_temp values ('%1', '%2', '%3')"_s.arg(
+            bill, cases[i].tableNo.left(3), cases[i].tempId));
+        ids.push_back(queue({.tableNo = cases[i].tableNo, .billNo = bill}));
+    }
+    ASSERT_TRUE(pass());
+    ASSERT_TRUE(pass());
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(state(ids[i]), u"Y"_s);
+        EXPECT_EQ(state(ids[i], u"TableNo"_s), cases[i].stored);
+    }
+    EXPECT_EQ(printed(u"hot"_s).size(), 3) << "each printed once";
+}
+
 TEST_F(PrintQueueTest, ARefusedJobIsNotMarkedPrintedAndIsTriedAgain)
 {
     const QString refused = queue({.printName = u"no/such/printer"_s, .printName2 = u"hot2"_s});

@@ -30,8 +30,9 @@ std::function<void(const QString&)> TPrintThread::tracer() const
     return [this](const QString& text) { WriteTrace(appDir_, clock_, text); };
 }
 
-void TPrintThread::runPass(const QSqlDatabase& db, IntakePass pass)
-{
+bool TPrintThread::runPass(const QSqlDatabase& db, IntakePass pass) {
+    if (!token_.running())
+        return false;
     arrays_.ClearTickets();
     {
         QSqlQuery stations(db);
@@ -42,7 +43,9 @@ void TPrintThread::runPass(const QSqlDatabase& db, IntakePass pass)
     // do not.
     const bool remark = pass == IntakePass::DC || pass == IntakePass::CP;
     TicketWriter writer(db, clock_, tracer());
-    writer.CommitTickets(passName(pass), remark, arrays_);
+    writer.setRunToken(&token_);
+    writer.beforeWrites = beforeTicketWrites;
+    return writer.CommitTickets(passName(pass), remark, arrays_);
 }
 
 bool TPrintThread::runCycle(const QSqlDatabase& db)
@@ -50,8 +53,13 @@ bool TPrintThread::runCycle(const QSqlDatabase& db)
     state_.beat(clock_.now());
     if (!token_.running())
         return false;
-    for (IntakePass pass : {IntakePass::AreaDC, IntakePass::DC, IntakePass::AreaCP, IntakePass::CP})
-        runPass(db, pass);
+    for (IntakePass pass :
+         {IntakePass::AreaDC, IntakePass::DC, IntakePass::AreaCP, IntakePass::CP}) {
+        if (!runPass(db, pass)) {
+            arrays_.ClearTickets();
+            return false;
+        }
+    }
     arrays_.ClearTickets();
     clock_.sleep(params_.pauseMilliseconds);
     return PrintQueue(db);
@@ -66,6 +74,8 @@ bool TPrintThread::PrintQueue(const QSqlDatabase& db)
 void TPrintThread::run()
 {
     const QString name = sourceConnection_ + u"#worker"_s + QString::number(token_.run());
+    // Alive from the first moment: opening the connection may take a while.
+    state_.beat(clock_.now());
     {
         bool failed = !openCloneConnection(sourceConnection_, name);
         const QSqlDatabase db = QSqlDatabase::database(name, false);
@@ -82,6 +92,7 @@ void TPrintThread::run()
     }
     closeConnection(name);
     QSqlDatabase::removeDatabase(name);
+    keepAlive.reset();
 }
 
 }  // namespace cookhub

@@ -20,6 +20,7 @@
 #include <QThread>
 
 #include <functional>
+#include <memory>
 
 namespace cookhub {
 
@@ -35,6 +36,11 @@ public:
     // Asks the main thread to run Stop and waits for it; set by the creator.
     std::function<void()> stopService;
 
+    // What the worker refers to (state, clock, output), shared with its creator so
+    // that an exit that gives up on a stuck worker cannot free it under the worker.
+    // Let go when the worker ends.
+    std::shared_ptr<const void> keepAlive;
+
     // Where tickets print; the printers themselves unless the creator hands printing
     // to the main thread. Must outlive the worker.
     void setOutput(TicketOutput* output) { output_ = output ? output : &printers_; }
@@ -42,10 +48,13 @@ public:
     // One cycle on `db`; false when the run was found over. Errors throw.
     bool runCycle(const QSqlDatabase& db);
 
-    // One intake pass followed by its commit.
-    void runPass(const QSqlDatabase& db, IntakePass pass);
+    // One intake pass followed by its commit; false when the run was found over.
+    bool runPass(const QSqlDatabase& db, IntakePass pass);
 
-protected:
+    // Test seam: runs inside each ticket's commit before its first write.
+    std::function<void(const TDishRecord&)> beforeTicketWrites;
+
+  protected:
     void run() override;  // Execute
 
 private:

@@ -52,8 +52,6 @@ void QueueSchema::update(bool force, const QString& programVersion)
     if (due(u"1.0.1.02"_s)) {
         runSql(query_, dialect_.createPrintDishTable());
         runSql(query_, dialect_.createPrintDishChildTable());
-        for (const QString& index : dialect_.queueIndexes())
-            runSql(query_, index);
     }
     if (due(u"1.0.1.07"_s)) {
         AddColumnIfMissing(u"Pos_u_PrintDishChild"_s, u"ch_oldtableno"_s, u"varchar(50)"_s);
@@ -77,6 +75,19 @@ void QueueSchema::update(bool force, const QString& programVersion)
         AddColumnIfMissing(u"Pos_u_PrintDishChild"_s, u"num_AddPrice"_s, u"float"_s);
 
     writeVersion(programVersion);
+    createIndexes();
+}
+
+bool QueueSchema::createIndexes() {
+    bool all = true;
+    for (const QString& index : dialect_.queueIndexes()) {
+        query_.finish();
+        // A login that may not make indexes, or a queue not made yet, costs speed
+        // only: the service goes on without the index.
+        all = query_.exec(index) && all;
+    }
+    query_.finish();
+    return all;
 }
 
 void QueueSchema::writeVersion(const QString& programVersion)

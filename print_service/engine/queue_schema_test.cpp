@@ -193,6 +193,42 @@ TEST_F(QueueSchemaTest, FailingStepStopsTheUpgradeBeforeTheVersionWrite)
     EXPECT_TRUE(versionRows().isEmpty());
 }
 
+// Every statement that runs per cycle, per printed ticket or per count finds its rows
+// through an index, as written, so its cost does not grow with the history; also on
+// an installation that was already at the current version before the indexes came.
+TEST_F(QueueSchemaTest, QueueStatementsAreServedByIndexesMadeOnce) {
+    schema().update(false, kVersion);
+    ASSERT_TRUE(
+        home.exec(u"drop index IX_Pos_u_PrintDish_Waiting; drop index IX_Pos_u_PrintDish_dTime"_s));
+    schema().update(false, kVersion);  // the stored version is current now
+    const QString once = schemaText();
+    schema().update(false, kVersion);
+    EXPECT_EQ(schemaText(), once);
+
+    const QString statements[] = {
+        u" select  * from Pos_u_PrintDish where (IsPrint<>'Y' and IsPrint<>'S') "_s,
+        u" select  * from Pos_u_PrintDish where (IsPrint<>'Y' and IsPrint<>'S') and PrintTime>' 2026-12-11 10:00:00' order by OrderId"_s,
+        u" update Pos_u_PrintDish set IsPrint = 'Y'  where IsPrint = 'S' and PrintName = 'hot'   and PrintTime > '2026-12-06 12:00:00'"_s,
+        u" select  *  from   Pos_u_PrintDishChild where ParentId ='{A}'"_s,
+        u" update Pos_u_PrintDish set IsPrint='Y'  where PrintId ='{A}'"_s,
+        u"delete from Pos_u_PrintDish where BillNo ='B1' and Title = '转台出品单' and TableNo = 'A01|x' and OrderID > 7"_s,
+        u"select count(*) from (select * from Pos_u_PrintDish where IsPrint ='Y' and  (dTime>= '2026-12-10 23:00:00' and dTime<='2026-12-11 12:00:00' )) counted"_s,
+        u"select count(*) from (select * from Pos_u_PrintDish where IsPrint <>'Y' and  (dTime>= '2026-12-10 23:00:00' and dTime<='2026-12-11 12:00:00' )) counted"_s,
+    };
+    for (const QString& statement : statements) {
+        QSqlQuery plan(db());
+        ASSERT_TRUE(plan.exec(u"explain query plan "_s + SqlDialect::sqlite().adapt(statement)))
+            << statement.toStdString();
+        QStringList steps;
+        while (plan.next()) steps << plan.value(u"detail"_s).toString();
+        for (const QString& step : steps) {
+            EXPECT_FALSE(step == u"SCAN Pos_u_PrintDish"_s ||
+                         step == u"SCAN Pos_u_PrintDishChild"_s)
+                << statement.toStdString() << ": " << steps.join(u"; "_s).toStdString();
+        }
+    }
+}
+
 TEST(SqlServerDialect, EmitsTheInstalledStatements)
 {
     const SqlDialect& d = SqlDialect::sqlServer();
@@ -200,6 +236,9 @@ TEST(SqlServerDialect, EmitsTheInstalledStatements)
               u"select name from syscolumns where name = 'PrintName2' and object_name(id) = 'Pos_u_PrintDish'"_s);
     EXPECT_EQ(d.addColumnStatement(u"pos_bt_dish_cookprint"_s, u"sPath"_s, u"varchar(255)"_s),
               u"alter table pos_bt_dish_cookprint add sPath varchar(255) null"_s);
+    EXPECT_EQ(
+        d.queueIndexes().value(0),
+        u"if not exists (select * from sysindexes where name = 'IX_Pos_u_PrintDishChild_ParentId' and id = object_id(N'[Pos_u_PrintDishChild]')) create index [IX_Pos_u_PrintDishChild_ParentId] on [Pos_u_PrintDishChild] ([ParentId])"_s);
     EXPECT_EQ(d.primaryKeyUpgrade(),
               u"if  not exists (select * from dbo.sysobjects where id = object_id(N'[PK_Pos_u_Print]')) alter table Pos_u_PrintDish add CONSTRAINT PK_Pos_u_Print PRIMARY KEY (OrderId)"_s);
 

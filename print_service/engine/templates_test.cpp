@@ -47,6 +47,8 @@ TEST(Templates, LookupChainFromTitleToLoadedFile)
     WriteIniString(ini, u"Rmf"_s, u"dcd"_s, u"Reports\\80格式\\order.rmf"_s);
     WriteIniString(ini, u"Rmf"_s, u"ccd"_s, u"reports\\80格式\\ORDER"_s);  // no extension, other case
     WriteIniString(ini, u"Rmf"_s, u"tcd"_s, u"Reports\\80格式\\missing.rmf"_s);
+    WriteIniString(ini, u"Rmf"_s, u"cpd"_s,
+                   u"\\Reports\\80格式\\order.rmf"_s);  // below the home too
 
     QStringList messages;
     const ShowMessage show = [&](const QString& text) { messages << text; };
@@ -55,7 +57,8 @@ TEST(Templates, LookupChainFromTitleToLoadedFile)
     EXPECT_TRUE(report.hasTemplate());
     EXPECT_TRUE(LoadTemplate(home, u"特别要求单"_s, folder, report, show));
     EXPECT_FALSE(LoadTemplate(home, u"退菜单"_s, folder, report, show));
-    EXPECT_FALSE(LoadTemplate(home, u"出品单"_s, folder, report, show)) << "no cpd key";
+    EXPECT_TRUE(LoadTemplate(home, u"出品单"_s, folder, report, show));
+    EXPECT_FALSE(LoadTemplate(home, u"即起单"_s, folder, report, show)) << "no jqd key";
     EXPECT_TRUE(messages.isEmpty()) << "only the transfer ticket says why it waits";
     EXPECT_FALSE(LoadTemplate(home, u"转台出品单"_s, folder, report, show));
     EXPECT_EQ(messages, QStringList{u"转台出品单打印格式不能为空,或设置有误，请设置好打印格式！"_s});

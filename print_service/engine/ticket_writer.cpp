@@ -1,5 +1,6 @@
 #include "ticket_writer.h"
 
+#include "crash_point.h"
 #include "platform/gbk_text.h"
 #include "platform/queue_layout.h"
 #include "platform/sql_dialect.h"
@@ -18,6 +19,9 @@ using namespace Qt::StringLiterals;
 namespace cookhub {
 
 namespace {
+
+// The run ended under the commit: nothing of the pass may be kept.
+struct RunOver {};
 
 const QString kDishMovedTitle = u"菜品转台出品单"_s;
 const QString kTableMovedTitle = u"转台出品单"_s;
@@ -82,14 +86,21 @@ QString TicketWriter::newPrintId() const
     return id;
 }
 
+QSqlQuery& TicketWriter::prepared(std::optional<QSqlQuery>& slot, const QString& sql) {
+    if (!slot) {
+        slot.emplace(db_);
+        if (!slot->prepare(SqlDialect::forDatabase(db_).adapt(sql))) {
+            const QString error = slot->lastError().text();
+            slot.reset();
+            throw SqlFailure(sql, error);
+        }
+    }
+    return *slot;
+}
+
 bool TicketWriter::WriteTicket(const TDishRecord& record, const QString& stationId)
 {
-    std::vector<TSpec> specs;
-    QSqlQuery query(db_);
-    runSql(query, u"select * from pos_bt_dish_spec"_s);
-    while (query.next())
-        specs.push_back({query.value(u"ch_specid"_s).toString(), query.value(u"vch_specname"_s).toString()});
-    query.finish();
+    const std::vector<TSpec>& specs = specs_;
 
     const Station* station = nullptr;
     for (const Station& s : stations_) {
@@ -106,11 +117,12 @@ bool TicketWriter::WriteTicket(const TDishRecord& record, const QString& station
     const std::span<const QueueColumn> header(kPrintDishColumns);
     const bool dishMoved = record.Title == kDishMovedTitle;
 
-    QSqlQuery insertChild(db_);
-    insertChild.prepare(
-        u"insert into Pos_u_PrintDishChild (ParentId, ch_dishno, DishName, DishUnit, Nums, num_price, "
-        "vch_print_memo, vch_reason, ch_oldtableno, ch_oldtableName, ch_dish_barcode, num_AddPrice) "
-        "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s);
+    QSqlQuery& insertChild = prepared(insertChild_,
+                                      u"insert into Pos_u_PrintDishChild (ParentId, ch_dishno, "
+                                      u"DishName, DishUnit, Nums, num_price, "
+                                      "vch_print_memo, vch_reason, ch_oldtableno, ch_oldtableName, "
+                                      "ch_dish_barcode, num_AddPrice) "
+                                      "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s);
     const QVariant nullText(QMetaType::fromType<QString>());
     for (const TDishList& dish : record.Dishes) {
         if (dish.BillNo != record.BillNo)
@@ -152,8 +164,8 @@ bool TicketWriter::WriteTicket(const TDishRecord& record, const QString& station
                u" | "_s + record.StationName + u" | "_s + printId + u" | "_s);
     }
     const SqlDialect& dialect = SqlDialect::forDatabase(db_);
-    QSqlQuery insertHeader(db_);
-    insertHeader.prepare(
+    QSqlQuery& insertHeader = prepared(
+        insertHeader_,
         u"insert into Pos_u_PrintDish (PrintId, vch_operator, PrintName, PrintName2, PrintName3, "
         "PrintTime, TableNo, Title, OldTableNo, BillNo, dTime, AllMoney, InMoney, vch_Name, sPath, "
         "BakPrinter) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s);
@@ -177,50 +189,110 @@ bool TicketWriter::WriteTicket(const TDishRecord& record, const QString& station
     insertHeader.addBindValue(fitted(header, u"BakPrinter"_s, station->backup));
     execPrepared(insertHeader);
     // The second post: only now does the printing pass see the ticket.
-    runSql(query, u"update Pos_u_PrintDish set IsPrint = 'N' where PrintId = '"_s + printId + u'\'');
+    QSqlQuery& setWaiting =
+        prepared(setWaiting_, u"update Pos_u_PrintDish set IsPrint = 'N' where PrintId = ?"_s);
+    setWaiting.addBindValue(printId);
+    execPrepared(setWaiting);
     return true;
 }
 
-bool TicketWriter::commitOne(const TDishRecord& record, bool remark)
-{
-    if (!db_.transaction())
-        throw SqlFailure(u"begin transaction"_s, db_.lastError().text());
-    try {
-        QSqlQuery query(db_);
-        for (const QString& flowId : record.FlowIds)
-            runSql(query, markStatement(record.FlagColumn, flowId));
-        const bool ok = WriteTicket(record, record.StationId);
-        if (ok && remark) {
-            runSql(query, u" update pos_u_orderdish set "_s + record.FlagColumn + u"='Y' "_s +
-                              u" where "_s + record.FlagColumn + u"<>'Y' and ("_s +
-                              record.FlowIdFilter + u')');
-        }
-        query.finish();
-        if (beforeCommit)
-            beforeCommit(record);
-        if (!db_.commit())
-            throw SqlFailure(u"commit"_s, db_.lastError().text());
-        return ok;
-    } catch (...) {
-        db_.rollback();
-        throw;
+namespace {
+
+// A dish of the ticket was queued by another worker since intake read it.
+class DishTaken : public std::runtime_error {
+  public:
+    DishTaken() : std::runtime_error("dish already taken") {}
+};
+
+}  // namespace
+
+void TicketWriter::writeOne(const TDishRecord& record, bool remark) {
+    if (beforeWrites)
+        beforeWrites(record);
+    if (!mark_ || !mark_->lastQuery().contains(record.FlagColumn))
+        mark_.reset();
+    QSqlQuery& mark = prepared(mark_, markStatement(record.FlagColumn));
+    for (const QString& flowId : record.FlowIds) {
+        mark.addBindValue(flowId.toLongLong());
+        execPrepared(mark);
+        if (mark.numRowsAffected() != 1)
+            throw DishTaken();
     }
+    QSqlQuery query(db_);
+    const bool ok = WriteTicket(record, record.StationId);
+    if (ok && remark) {
+        runSql(query, u" update pos_u_orderdish set "_s + record.FlagColumn + u"='Y' "_s +
+                          u" where "_s + record.FlagColumn + u"<>'Y' and ("_s +
+                          record.FlowIdFilter + u')');
+    }
+    query.finish();
+    if (beforeCommit)
+        beforeCommit(record);
+    crashPoint(CrashPoint::TicketWritten);
 }
 
-void TicketWriter::CommitTickets(const QString& /*passName*/, bool remark, TicketArrays& arrays)
-{
+bool TicketWriter::CommitTickets(const QString& /*passName*/, bool remark, TicketArrays& arrays) {
     loadStations();
-    for (TArrDish* array :
-         {&arrays.ArrPerTable, &arrays.ArrPerDish, &arrays.ArrPerSeries, &arrays.ArrPerType}) {
-        for (TDishRecord& record : *array) {
-            record.Taken = true;
-            try {
-                commitOne(record, remark);
-            } catch (const std::exception&) {
-                // One ticket's failure must not hold back the others; its dishes stay
-                // unmarked and come back in the next cycle.
+    // The specification names, read once for the pass's tickets: they share one
+    // transaction, in which the table cannot change under them anyway.
+    specs_.clear();
+    {
+        QSqlQuery specs(db_);
+        runSql(specs, u"select * from pos_bt_dish_spec"_s);
+        while (specs.next())
+            specs_.push_back({specs.value(u"ch_specid"_s).toString(),
+                              specs.value(u"vch_specname"_s).toString()});
+    }
+    const SqlDialect& dialect = SqlDialect::forDatabase(db_);
+    const QString savepoint = u"ticket"_s;
+    QSqlQuery control(db_);
+    auto controlOk = [&](const QString& sql) { return sql.isEmpty() || control.exec(sql); };
+    bool open = false;
+    try {
+        for (TArrDish* array :
+             {&arrays.ArrPerTable, &arrays.ArrPerDish, &arrays.ArrPerSeries, &arrays.ArrPerType}) {
+            for (TDishRecord& record : *array) {
+                if (!running())
+                    throw RunOver();
+                record.Taken = true;
+                if (!open) {
+                    if (!db_.transaction())
+                        throw SqlFailure(u"begin transaction"_s, db_.lastError().text());
+                    open = true;
+                }
+                if (!controlOk(dialect.savepoint(savepoint)))
+                    throw SqlFailure(control.lastQuery(), control.lastError().text());
+                try {
+                    writeOne(record, remark);
+                    controlOk(dialect.releaseSavepoint(savepoint));
+                } catch (const std::exception&) {
+                    // One ticket's failure must not hold back the others: it goes back
+                    // to its savepoint and its dishes come back in the next cycle. When
+                    // the engine has ended the whole transaction instead, the tickets
+                    // before it come back the same way.
+                    if (!controlOk(dialect.rollbackToSavepoint(savepoint)) ||
+                        !controlOk(dialect.releaseSavepoint(savepoint))) {
+                        db_.rollback();
+                        open = false;
+                    }
+                }
             }
         }
+        // The last check before the pass's tickets become visible: a worker whose run
+        // ended meanwhile leaves its dishes to the worker that replaced it.
+        if (!running())
+            throw RunOver();
+        if (open && !db_.commit())
+            throw SqlFailure(u"commit"_s, db_.lastError().text());
+        return true;
+    } catch (const RunOver&) {
+        if (open)
+            db_.rollback();
+        return false;
+    } catch (...) {
+        if (open)
+            db_.rollback();
+        throw;
     }
 }
 

@@ -1,5 +1,6 @@
-#include "engine/test_support/engine_fixture.h"
 #include "engine/sql_run.h"
+#include "engine/test_support/engine_fixture.h"
+#include "engine/test_support/thread_guard.h"
 #include "engine/ticket_writer.h"
 #include "platform/app_paths.h"
 #include "platform/gbk_text.h"
@@ -7,6 +8,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 
 #include <atomic>
 #include <thread>
@@ -197,6 +199,127 @@ TEST_F(WorkerTest, AFailedTicketLeavesItsDishesWaitingAndNothingQueued)
     runPass(IntakePass::DC);
     EXPECT_EQ(tickets().size(), 2u);
     EXPECT_EQ(flag(first), u"Y"_s);
+}
+
+TEST_F(WorkerTest, ADishTakenMeanwhileDropsItsWholeTicket) {
+    station(1, u"热菜"_s, 4);
+    route(u"A1"_s, 1);
+    route(u"A2"_s, 1);
+    const int first = order({.dish = u"A1"_s});
+    const int second = order({.dish = u"A2"_s});
+    order({.bill = u"B2"_s, .table = u"T2"_s, .dish = u"A1"_s});
+
+    TicketArrays arrays;
+    {
+        QSqlQuery stations(db), intake(db);
+        runIntake(IntakePass::DC, stations, intake, 120, clock.now(), arrays);
+    }
+    ASSERT_EQ(arrays.ArrPerTable.size(), 2u);
+    // Another worker queued the first dish after this intake had read it.
+    sql(u"update pos_u_orderdish set ch_printflag = 'Y' where int_flowid = %1"_s.arg(first));
+    TicketWriter writer(db, clock, {});
+    EXPECT_TRUE(writer.CommitTickets(u"DC"_s, true, arrays));
+    const auto t = tickets();
+    ASSERT_EQ(t.size(), 1u);
+    EXPECT_EQ(t[0].billNo, u"B2"_s);
+    EXPECT_EQ(childRows(), 1);
+    EXPECT_EQ(flag(second), u"N"_s) << "the ticket's other dish waits for the next cycle";
+
+    // A run that ends inside the commit keeps nothing of the pass.
+    sql(u"update pos_u_orderdish set ch_printflag = 'N'"_s);
+    sql(u"delete from Pos_u_PrintDish"_s);
+    sql(u"delete from Pos_u_PrintDishChild"_s);
+    arrays.ClearTickets();
+    {
+        QSqlQuery stations(db), intake(db);
+        runIntake(IntakePass::DC, stations, intake, 120, clock.now(), arrays);
+    }
+    const RunToken token = state.currentToken();
+    writer.setRunToken(&token);
+    writer.beforeCommit = [&](const TDishRecord&) { state.beginRun(); };  // a later Start
+    EXPECT_FALSE(writer.CommitTickets(u"DC"_s, true, arrays));
+    EXPECT_TRUE(tickets().empty());
+    EXPECT_EQ(childRows(), 0);
+    EXPECT_EQ(flag(first), u"N"_s);
+}
+
+// The real threads of two runs: worker A is held inside its first ticket's commit
+// while a Start makes worker B, which takes the whole stream; released, A must not
+// queue anything B has queued.
+TEST_F(WorkerTest, TwoRealWorkersOverlappingQueueEveryLineOnce) {
+    // Real time with short pauses, so both threads cycle without spinning.
+    class QuickClock final : public Clock {
+      public:
+        QDateTime now() const override { return QDateTime::currentDateTime(); }
+        void sleep(int) override { QThread::msleep(20); }
+    } quick;
+    clock.set(quick.now());
+    QTemporaryDir printers;
+    qputenv("COOKHUB_PRINTER_DIR", QFile::encodeName(printers.path()));
+    station(1, u"热菜"_s, 1);
+    station(2, u"传菜"_s, 4);
+    route(u"A1"_s, 1, 2);
+    route(u"A2"_s, 1, 2);
+    int lines = 0;
+    auto feed = [&](int n) {
+        for (int i = 0; i < n; ++i, ++lines)
+            order({.bill = u"B%1"_s.arg(lines / 5),
+                   .dish = lines % 2 ? u"A1"_s : u"A2"_s,
+                   .memo = u"L%1"_s.arg(lines)});
+    };
+    auto waiting = [&] {
+        QSqlQuery q(db);
+        q.exec(
+            u"select count(*) from pos_u_orderdish where ch_printflag <> 'Y' or ch_outflag1 <> 'Y'"_s);
+        return q.next() ? q.value(0).toInt() : -1;
+    };
+    feed(20);
+
+    Gate held;
+    std::atomic<int> heldTickets{0};
+    std::unique_ptr<TPrintThread> a, b;
+    const ScopeExit end([&] {
+        held.open();
+        state.stop();
+        endThread(a);
+        endThread(b);
+        qunsetenv("COOKHUB_PRINTER_DIR");
+    });
+    a = std::make_unique<TPrintThread>(state, quick, state.currentToken(), db, connection);
+    a->beforeTicketWrites = [&](const TDishRecord&) {
+        if (heldTickets++ == 0)
+            held.arriveAndWait();
+    };
+    a->start();
+    ASSERT_TRUE(held.waitArrived());
+
+    state.beginRun();  // Start while running: the tray menu, or the watchdog
+    b = std::make_unique<TPrintThread>(state, quick, state.currentToken(), db, connection);
+    b->start();
+    feed(10);
+    ASSERT_TRUE(waitUntil([&] { return waiting() == 0; })) << waiting() << " lines left";
+
+    held.open();
+    ASSERT_TRUE(a->wait(30000)) << "the replaced worker stops at its next check";
+    EXPECT_EQ(heldTickets.load(), 1) << "and writes no further ticket";
+    feed(10);
+    ASSERT_TRUE(waitUntil([&] { return waiting() == 0; })) << waiting() << " lines left";
+    state.stop();
+    ASSERT_TRUE(b->wait(30000));
+
+    // Every line once on an order ticket of station 1 and once on a table ticket of
+    // station 2, nothing more.
+    QSqlQuery q(db);
+    ASSERT_TRUE(q.exec(
+        u"select c.vch_print_memo, h.vch_Name, count(*) from Pos_u_PrintDishChild c "
+        "join Pos_u_PrintDish h on h.PrintId = c.ParentId group by c.vch_print_memo, h.vch_Name"_s));
+    int pairs = 0;
+    while (q.next()) {
+        ++pairs;
+        EXPECT_EQ(q.value(2).toInt(), 1)
+            << q.value(0).toString().toStdString() << " at " << q.value(1).toString().toStdString();
+    }
+    EXPECT_EQ(pairs, 2 * lines);
 }
 
 TEST_F(WorkerTest, CycleQueuesOnceAndAFailingQueryStopsTheService)

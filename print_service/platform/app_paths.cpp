@@ -46,7 +46,9 @@ QString applicationFolder()
 
 bool isAbsoluteStoredPath(const QString& stored)
 {
-    return stored.contains(u':') || stored.startsWith(u'/') || stored.startsWith(u'\\');
+    // "\Reports\x.rmf" has no drive: Windows took it on the program's drive, and the
+    // settings mean it below the program folder.
+    return stored.contains(u':') || stored.startsWith(u'/');
 }
 
 QString localPath(const QString& stored)

@@ -12,7 +12,8 @@ namespace cookhub {
 // The executable's folder with a trailing '/', or COOKHUB_HOME when that is set.
 QString applicationFolder();
 
-// A stored path is absolute when it names a drive ("C:\...", any ':') or starts with '/'.
+// A stored path is absolute when it names a drive ("C:\...", any ':') or starts with '/';
+// one that starts with a backslash is below the program folder, as the settings mean it.
 bool isAbsoluteStoredPath(const QString& stored);
 
 // Backslashes become '/', and every existing component is matched without regard to

@@ -25,6 +25,9 @@ TEST(AppPaths, StoredPathsFindFilesAsOnWindows)
     // Components that do not exist yet are kept as written, for files still to be made.
     EXPECT_EQ(resolveStoredPath(home, u"REPORTS\\58格式\\Print.ini"_s),
               home + u"Reports/58格式/Print.ini"_s);
+    EXPECT_EQ(resolveStoredPath(home, u"\\Reports\\80格式\\print.ini"_s),
+              home + u"Reports/80格式/Print.ini"_s)
+        << "a leading backslash names no drive: still below the program folder";
     EXPECT_EQ(resolveStoredPath(home, u"/etc/HOSTNAME-none"_s), u"/etc/HOSTNAME-none"_s);
     EXPECT_EQ(resolveStoredPath(home, u"D:\\tickets\\a.rmf"_s), u"D:\\tickets\\a.rmf"_s);
 }
@@ -34,6 +37,7 @@ TEST(AppPaths, WhatCountsAsAbsolute)
     EXPECT_TRUE(isAbsoluteStoredPath(u"C:\\x.rmf"_s));
     EXPECT_TRUE(isAbsoluteStoredPath(u"/srv/x.rmf"_s));
     EXPECT_FALSE(isAbsoluteStoredPath(u"Reports\\80格式\\x.rmf"_s));
+    EXPECT_FALSE(isAbsoluteStoredPath(u"\\Reports\\80格式\\x.rmf"_s));
     EXPECT_FALSE(isAbsoluteStoredPath(QString()));
 }
 

@@ -139,6 +139,7 @@ bool openConnection(const QString& name, const QString& text, const QString& app
         // In WAL mode NORMAL still keeps every commit atomic across a crash; it only
         // skips the sync of each commit, which would cost a disk flush per ticket.
         QSqlQuery(u"PRAGMA synchronous=NORMAL"_s, db);
+        QSqlQuery(u"PRAGMA temp_store=MEMORY"_s, db);
         if (!registerSqlServerFunctions(db)) {
             if (error)
                 *error = u"cannot register SQL functions"_s;
@@ -164,8 +165,12 @@ bool openCloneConnection(const QString& source, const QString& name, QString* er
             *error = db.lastError().text();
         return false;
     }
-    if (db.driverName() == u"QSQLITE"_s)
+    if (db.driverName() == u"QSQLITE"_s) {
         QSqlQuery(u"PRAGMA synchronous=NORMAL"_s, db);
+        // A ticket's savepoint keeps the pages it changes in a sub-journal: in memory,
+        // not in a temporary file opened and written for every ticket.
+        QSqlQuery(u"PRAGMA temp_store=MEMORY"_s, db);
+    }
     if (db.driverName() == u"QSQLITE"_s && !registerSqlServerFunctions(db)) {
         if (error)
             *error = u"cannot register SQL functions"_s;
@@ -199,6 +204,20 @@ QDateTime dateTimeFromSql(const QVariant& value)
     if (value.metaType().id() == QMetaType::QDateTime)
         return value.toDateTime();
     const QString text = value.toString().trimmed();
+    // The form every date-time is stored in, read without the general parser: intake
+    // reads one per dish line.
+    if (text.size() == 19 && text[4] == u'-' && text[7] == u'-' && text[10] == u' ' &&
+        text[13] == u':' && text[16] == u':') {
+        auto number = [&](qsizetype at, qsizetype length) {
+            bool ok = false;
+            const int n = QStringView(text).mid(at, length).toInt(&ok);
+            return ok ? n : -1;
+        };
+        const QDate date(number(0, 4), number(5, 2), number(8, 2));
+        const QTime time(number(11, 2), number(14, 2), number(17, 2));
+        if (date.isValid() && time.isValid())
+            return QDateTime(date, time);
+    }
     for (const QString& format : {u"yyyy-MM-dd hh:mm:ss"_s, u"yyyy-MM-dd hh:mm:ss.zzz"_s,
                                   u"yyyy-MM-ddThh:mm:ss"_s, u"yyyy-MM-dd"_s}) {
         const QDateTime time = QDateTime::fromString(text, format);

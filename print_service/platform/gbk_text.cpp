@@ -21,7 +21,8 @@ QByteArray encodeGbk(const QString& text)
 
 QString fitGbk(const QString& text, int maxBytes)
 {
-    if (encodeGbk(text).size() <= maxBytes)
+    // No UTF-16 unit takes more than two GBK bytes: most texts fit without encoding.
+    if (text.size() * 2 <= maxBytes || encodeGbk(text).size() <= maxBytes)
         return text;
     QString result;
     int used = 0;

@@ -10,7 +10,8 @@ namespace cookhub {
 
 bool callOnThreadOf(QObject* context, std::function<void()> work, const std::atomic<bool>* abandon)
 {
-    if (!context)
+    // Once the program ends the context may be gone: do not touch it.
+    if (!context || (abandon && abandon->load()))
         return false;
     if (QThread::currentThread() == context->thread()) {
         work();

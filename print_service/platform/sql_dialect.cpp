@@ -53,11 +53,34 @@ public:
         return sql.join(u'\n');
     }
 
+    // SQL Server seeks "IsPrint<>'Y' and IsPrint<>'S'" as ranges of the state index.
+    QStringList queueIndexes() const override {
+        auto guarded = [](const QString& table, const QString& index, const QString& columns) {
+            return u"if not exists (select * from sysindexes where name = '%2' and id = "
+                   u"object_id(N'[%1]')) "
+                   "create index [%2] on [%1] (%3)"_s.arg(table, index, columns);
+        };
+        return {
+            guarded(u"Pos_u_PrintDishChild"_s, u"IX_Pos_u_PrintDishChild_ParentId"_s,
+                    u"[ParentId]"_s),
+            guarded(u"Pos_u_PrintDish"_s, u"IX_Pos_u_PrintDish_State"_s,
+                    u"[IsPrint], [PrintTime]"_s),
+            guarded(u"Pos_u_PrintDish"_s, u"IX_Pos_u_PrintDish_dTime"_s, u"[dTime]"_s),
+            guarded(u"Pos_u_PrintDish"_s, u"IX_Pos_u_PrintDish_BillNo"_s, u"[BillNo]"_s),
+        };
+    }
+
     QString columnExistsQuery(const QString& table, const QString& column) const override
     {
         return u"select name from syscolumns where name = '%1' and object_name(id) = '%2'"_s.arg(
             column, table);
     }
+
+    QString savepoint(const QString& name) const override { return u"save transaction "_s + name; }
+    QString rollbackToSavepoint(const QString& name) const override {
+        return u"rollback transaction "_s + name;
+    }
+    QString releaseSavepoint(const QString&) const override { return {}; }
 
     QString primaryKeyUpgrade() const override
     {
@@ -123,6 +146,14 @@ public:
 
     QString primaryKeyUpgrade() const override { return {}; }
 
+    QString savepoint(const QString& name) const override { return u"savepoint "_s + name; }
+    QString rollbackToSavepoint(const QString& name) const override {
+        return u"rollback to savepoint "_s + name;
+    }
+    QString releaseSavepoint(const QString& name) const override {
+        return u"release savepoint "_s + name;
+    }
+
     QVariant dateTimeValue(const QDateTime& time) const override
     {
         return time.isValid() ? QVariant(time.toString(u"yyyy-MM-dd hh:mm:ss"_s))
@@ -186,10 +217,23 @@ public:
         return out;
     }
 
-    // The printing pass and the history read a ticket's lines by ParentId.
+    // SQLite cannot seek "<>": the waiting tickets get a partial index whose condition
+    // is the printing pass's own, which the planner matches term by term.
     QStringList queueIndexes() const override
     {
-        return {u"CREATE INDEX IF NOT EXISTS IX_Pos_u_PrintDishChild_ParentId ON Pos_u_PrintDishChild (ParentId)"_s};
+        return {
+            // A ticket's lines, read by the printing pass and the history.
+            u"CREATE INDEX IF NOT EXISTS IX_Pos_u_PrintDishChild_ParentId ON Pos_u_PrintDishChild (ParentId)"_s,
+            // The waiting tickets of the printing pass's two selections.
+            u"CREATE INDEX IF NOT EXISTS IX_Pos_u_PrintDish_Waiting ON Pos_u_PrintDish (OrderId) "
+            "WHERE IsPrint<>'Y' and IsPrint<>'S'"_s,
+            // The confirmation of handed-over tickets, per printed ticket.
+            u"CREATE INDEX IF NOT EXISTS IX_Pos_u_PrintDish_State ON Pos_u_PrintDish (IsPrint, PrintName, PrintTime)"_s,
+            // The day counts.
+            u"CREATE INDEX IF NOT EXISTS IX_Pos_u_PrintDish_dTime ON Pos_u_PrintDish (dTime)"_s,
+            // The repeated transfer tickets of a bill.
+            u"CREATE INDEX IF NOT EXISTS IX_Pos_u_PrintDish_BillNo ON Pos_u_PrintDish (BillNo)"_s,
+        };
     }
 
 private:

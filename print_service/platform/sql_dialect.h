@@ -24,15 +24,22 @@ public:
     virtual QString createPrintDishTable() const = 0;
     virtual QString createPrintDishChildTable() const = 0;
 
-    // Indexes the engine needs beside the keys; created with the tables, each statement
-    // guarded so that it runs again harmlessly.
-    virtual QStringList queueIndexes() const { return {}; }
+    // Indexes of the queue tables beside their keys, so that a cycle, a printed ticket
+    // and the day counts cost the same after years of history. Each statement is
+    // guarded: the index is made once, and running it again changes nothing.
+    virtual QStringList queueIndexes() const = 0;
 
     // A query that returns one row when `table` has `column`.
     virtual QString columnExistsQuery(const QString& table, const QString& column) const = 0;
 
     QString addColumnStatement(const QString& table, const QString& column,
                                const QString& type) const;
+
+    // A named savepoint inside the open transaction, going back to it, and letting it
+    // go (empty where the engine has no such statement).
+    virtual QString savepoint(const QString& name) const = 0;
+    virtual QString rollbackToSavepoint(const QString& name) const = 0;
+    virtual QString releaseSavepoint(const QString& name) const = 0;
 
     // The statement that gives an old header table its primary key; empty when the
     // engine's tables always have it.

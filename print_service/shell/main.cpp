@@ -10,6 +10,8 @@
 
 #include <QApplication>
 
+#include <memory>
+
 using namespace Qt::StringLiterals;
 
 int main(int argc, char** argv)
@@ -24,13 +26,14 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    cookhub::ServiceState state;
-    state.appDir = cookhub::applicationFolder();
-    state.connectionIni = cookhub::chooseConnectionIni(state.appDir);
+    // Shared with the workers: one stuck in the database at exit still finds them.
+    auto state = std::make_shared<cookhub::ServiceState>();
+    state->appDir = cookhub::applicationFolder();
+    state->connectionIni = cookhub::chooseConnectionIni(state->appDir);
 
-    cookhub::SystemClock clock;
+    auto clock = std::make_shared<cookhub::SystemClock>();
     cookhub::ServiceWorkers threads(state, clock, &app);
-    cookhub::TFMain window(state, clock, threads);
+    cookhub::TFMain window(*state, *clock, threads);
     threads.setStopAction([&window] { window.btnEndClick(); });
     threads.setBalloon(&window.balloon());
     QObject::connect(&window, &cookhub::TFMain::exitRequested, &app, &QApplication::quit);

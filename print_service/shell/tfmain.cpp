@@ -1,5 +1,6 @@
 #include "tfmain.h"
 
+#include "engine/day_counts.h"
 #include "engine/queue_schema.h"
 #include "engine/sql_run.h"
 #include "icons.h"
@@ -30,6 +31,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -62,16 +65,6 @@ protected:
             window()->windowHandle()->startSystemMove();
     }
 };
-
-// Counts the rows `select` returns; the select itself is kept as the counts have
-// always been defined, the database counts instead of sending every row.
-int countRows(QSqlQuery& query, const QString& select)
-{
-    runSql(query, u"select count(*) from ("_s + select + u") counted"_s);
-    const int count = query.next() ? query.value(0).toInt() : 0;
-    query.finish();
-    return count;
-}
 
 // GetSpecStrCount: occurrences of `sub` in `text`, each search one character after the
 // start of the previous match.
@@ -344,14 +337,20 @@ void TFMain::btnBeginClick()
     } catch (const std::exception&) {
     }
     try {
+        // Only the worker stamps the heartbeat (at once when it starts): a Start whose
+        // worker could not be made leaves it stale, so the watchdog retries soon.
         const RunToken token = state_.beginRun();
-        // A new worker gets the full two minutes before the watchdog judges it, so a
-        // slow first cycle does not start a storm of restarts.
-        state_.beat(clock_.now());
         threads_.startWorker(token);
+        failedStarts_ = 0;
         threads_.startMonitor(token);
     } catch (const std::exception&) {
-        // The buttons already show Running: the watchdog presses Start again later.
+        // The buttons already show Running: the watchdog presses Start again, after 3 s,
+        // then twice as long after each further failure, at most the two minutes of a
+        // stalled worker. Each Start blocks this thread for 3 s, so retrying at every
+        // tick against a dead database would leave the window frozen half the time.
+        ++failedStarts_;
+        const int backOff = std::min(3 << std::min(failedStarts_ - 1, 6), 120);
+        nextRetry_ = clock_.now().addSecs(backOff);
     }
 }
 
@@ -484,18 +483,9 @@ void TFMain::GetPrintInfo()
     }
     window.finish();
 
-    QSqlQuery monitor(QSqlDatabase::database(kMonitorConnection, false));
-    const QString s = state_.businessDayStart();
-    const QString t = formatDateTime(clock_.now());
-    const QString range = u" and  (dTime>= '"_s + s + u"' and dTime<='"_s + t + u"' )"_s;
-    const int printed =
-        countRows(monitor, u"select * from Pos_u_PrintDish where IsPrint ='Y'"_s + range);
-    const int waiting =
-        countRows(monitor, u"select * from Pos_u_PrintDish where IsPrint <>'Y'"_s + range);
-    const int dishes = countRows(
-        monitor, u"select * from pos_u_orderdish where ch_printflag <>'Y' and  (dt_dis_operdate>= '"_s +
-                     s + u"' and dt_dis_operdate<='"_s + t + u"' )"_s);
-    statusPanel_->setText(countsText(printed, waiting + dishes));
+    const DayCounts counts = countDay(QSqlDatabase::database(kMonitorConnection, false),
+                                      state_.businessDayStart(), formatDateTime(clock_.now()));
+    statusPanel_->setText(countsText(counts.printed, counts.waitingTickets + counts.waitingDishes));
 }
 
 void TFMain::tmr1Timer()
@@ -525,7 +515,8 @@ void TFMain::tmr1Timer()
     // Watchdog: a running service whose worker has not beaten for two minutes.
     const QDateTime heartbeat = state_.heartbeat();
     const bool stale = heartbeat.isNull() || clock_.now().addSecs(-120) > heartbeat;
-    if (stale && !btnBegin->isEnabled())
+    const bool retryDue = failedStarts_ == 0 || clock_.now() >= nextRetry_;
+    if (stale && retryDue && !btnBegin->isEnabled())
         btnBeginClick();
 }
 

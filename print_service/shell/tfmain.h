@@ -109,6 +109,11 @@ private:
     QTimer* tmr1 = nullptr;
     std::unique_ptr<TrayBalloon> balloon_;
     PrinterChooser choosePrinter_;
+
+    // Starts whose worker could not be made, one after another, and when the
+    // watchdog may try again.
+    int failedStarts_ = 0;
+    QDateTime nextRetry_;
 };
 
 }  // namespace cookhub

@@ -36,13 +36,18 @@ class RecordingThreads final : public ServiceThreads {
 public:
     void startWorker(const RunToken& token) override
     {
+        ++attempts;
         if (failWorker)
             throw std::runtime_error("worker creation failed");
         workers.push_back(token);
+        if (workerBeats)
+            workerBeats();  // as a real worker does at once
     }
     void startMonitor(const RunToken& token) override { monitors.push_back(token); }
 
     bool failWorker = false;
+    int attempts = 0;
+    std::function<void()> workerBeats;
     std::vector<RunToken> workers;
     std::vector<RunToken> monitors;
 };
@@ -81,6 +86,7 @@ class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        threads.workerBeats = [this] { state.beat(clock.now()); };
         MessageBox::setHandler([this](const MessageRequest& request) {
             messages << request.caption + u": "_s + request.text;
             return answer;
@@ -204,6 +210,32 @@ TEST_F(MainWindowTest, FailedWorkerCreationLeavesTheMonitorUnmadeAndTheWatchdogT
     window->tmr1Timer();
     EXPECT_EQ(threads.workers.size(), 1u);
     EXPECT_EQ(threads.monitors.size(), 1u);
+}
+
+// No worker beats for a Start that could not make one: the watchdog tries again at
+// the next tick, then less often while it keeps failing.
+TEST_F(MainWindowTest, AFailedStartIsRetriedSoonThenLessOften) {
+    open();
+    threads.failWorker = true;
+    window->btnBeginClick();  // ends 3 s later, after its wait
+    ASSERT_EQ(threads.attempts, 1);
+    const struct {
+        int seconds;  // clock advance before the tick
+        int attempts;
+    } ticks[] = {{3, 2}, {3, 2}, {3, 3}, {3, 3}, {6, 3}, {3, 4}, {21, 4}, {3, 5}};
+    for (const auto& t : ticks) {
+        clock.advance(t.seconds * 1000);
+        window->tmr1Timer();
+        EXPECT_EQ(threads.attempts, t.attempts) << "after " << t.seconds << " s";
+    }
+
+    threads.failWorker = false;
+    clock.advance(120 * 1000);
+    window->tmr1Timer();
+    EXPECT_EQ(threads.workers.size(), 1u);
+    EXPECT_EQ(threads.monitors.size(), 1u);
+    window->tmr1Timer();
+    EXPECT_EQ(threads.workers.size(), 1u) << "the new worker beats";
 }
 
 TEST_F(MainWindowTest, DatabaseDownAtStartUpLeavesTheServiceStopped)
@@ -435,7 +467,9 @@ TEST_F(PrinterPanelTest, BackupTakesTheStationsTicketsUntilStopAndStart)
 TEST_F(PrinterPanelTest, StartRunsTheMonitorBesideTheWorker)
 {
     window.reset();
-    ServiceWorkers workers(state, clock, qApp);
+    // The fixture owns the state and the clock; the workers only borrow them here.
+    ServiceWorkers workers(std::shared_ptr<ServiceState>(std::shared_ptr<void>(), &state),
+                           std::shared_ptr<Clock>(std::shared_ptr<void>(), &clock), qApp);
     window = std::make_unique<TFMain>(state, clock, workers);
     RecordingBalloon notes;
     workers.setBalloon(&notes);

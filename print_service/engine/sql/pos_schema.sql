@@ -128,9 +128,8 @@ CREATE TABLE IF NOT EXISTS pos_u_day_sumup (
   dt_end   varchar(19) NULL
 );
 
--- Ordered dish lines. Intake reads them without an ORDER BY; with these indexes
--- SQLite walks them by order time, so a ticket lists its dishes in the order they
--- were ordered (an index on ch_dishno would make it list them by dish number).
+-- Ordered dish lines. Intake orders them by int_flowid itself; the order-time index
+-- serves its look-back cutoff and the day counts.
 CREATE TABLE IF NOT EXISTS pos_u_orderdish (
   int_flowid      integer PRIMARY KEY AUTOINCREMENT,
   int_id          integer NULL,

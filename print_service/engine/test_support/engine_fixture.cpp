@@ -1,6 +1,7 @@
 #include "engine_fixture.h"
 
 #include "engine/queue_schema.h"
+#include "engine/test_support/thread_guard.h"
 #include "platform/database.h"
 #include "platform/gbk_text.h"
 #include "platform/ini_file.h"
@@ -43,7 +44,9 @@ void EngineTest::SetUp()
 
 void EngineTest::TearDown()
 {
-    worker.reset();
+    // A test that failed with its worker still running: end the run, then wait.
+    state.stop();
+    endThread(worker);
     db = QSqlDatabase();
     closeConnection(connection);
     QSqlDatabase::removeDatabase(connection);
