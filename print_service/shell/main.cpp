@@ -9,6 +9,7 @@
 #include "utility.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <memory>
 
@@ -43,6 +44,16 @@ int main(int argc, char** argv)
     // SQLite driver).
     window.FormShow();
     window.btnBeginClick();
+    // For the kill test: Start pressed again and again while the service runs, as the
+    // tray menu's "启动" or the watchdog would.
+    if (const int every = qEnvironmentVariableIntValue("COOKHUB_START_EVERY_MS"); every > 0) {
+        auto* again = new QTimer(&app);
+        QObject::connect(again, &QTimer::timeout, &window, [&window] {
+            if (window.isServiceRunning())
+                window.btnBeginClick();
+        });
+        again->start(every);
+    }
     const int result = app.exec();
     threads.shutdown();
     return result;
