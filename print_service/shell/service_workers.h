@@ -21,11 +21,13 @@ namespace cookhub {
 // main thread, as the worker waits for them.
 class MainThreadOutput final : public TicketOutput {
 public:
-  MainThreadOutput(QObject* mainContext, std::shared_ptr<const std::atomic<bool>> abandon)
-      : mainContext_(mainContext), abandon_(std::move(abandon)) {}
-  int jobCount(const QString& printer) override { return printers_.jobCount(printer); }
-  PrintOutcome printCopies(const PrintRequest& request) override;
-  void showMessage(const QString& text) override;
+    MainThreadOutput(QObject* mainContext, std::shared_ptr<const std::atomic<bool>> abandon)
+        : mainContext_(mainContext), abandon_(std::move(abandon))
+    {
+    }
+    int jobCount(const QString& printer) override { return printers_.jobCount(printer); }
+    PrintOutcome printCopies(const PrintRequest& request) override;
+    void showMessage(const QString& text) override;
 
 private:
     PrinterOutput printers_;
@@ -37,33 +39,33 @@ class ServiceWorkers final : public ServiceThreads {
 public:
     // `mainContext` lives on the main thread; `stopAction` is the Stop command the
     // worker asks for when a cycle fails.
-  ServiceWorkers(std::shared_ptr<ServiceState> state, std::shared_ptr<Clock> clock,
-                 QObject* mainContext);
-  ~ServiceWorkers() override;
+    ServiceWorkers(std::shared_ptr<ServiceState> state, std::shared_ptr<Clock> clock,
+                   QObject* mainContext);
+    ~ServiceWorkers() override;
 
-  void setStopAction(std::function<void()> stopAction) { *stopAction_ = std::move(stopAction); }
+    void setStopAction(std::function<void()> stopAction) { *stopAction_ = std::move(stopAction); }
 
-  void startWorker(const RunToken& token) override;
-  void startMonitor(const RunToken& token) override;
+    void startWorker(const RunToken& token) override;
+    void startMonitor(const RunToken& token) override;
 
-  // Test seam: sees each worker before it starts.
-  std::function<void(TPrintThread&)> workerMade;
+    // Test seam: sees each worker before it starts.
+    std::function<void(TPrintThread&)> workerMade;
 
-  // Ends the run and waits up to `milliseconds` for each worker; a worker stuck in
-  // a database call is left to the end of the process. True when all ended.
-  bool shutdown(int milliseconds = 15000);
+    // Ends the run and waits up to `milliseconds` for each worker; a worker stuck in
+    // a database call is left to the end of the process. True when all ended.
+    bool shutdown(int milliseconds = 15000);
 
 private:
-  std::shared_ptr<ServiceState> stateOwner_;
-  std::shared_ptr<Clock> clockOwner_;
-  ServiceState& state_;
-  Clock& clock_;
-  QObject* mainContext_;
-  std::shared_ptr<std::function<void()>> stopAction_ = std::make_shared<std::function<void()>>();
-  std::shared_ptr<std::atomic<bool>> abandon_ = std::make_shared<std::atomic<bool>>(false);
-  std::shared_ptr<MainThreadOutput> output_ =
-      std::make_shared<MainThreadOutput>(mainContext_, abandon_);
-  std::vector<std::unique_ptr<TPrintThread>> workers_;
+    std::shared_ptr<ServiceState> stateOwner_;
+    std::shared_ptr<Clock> clockOwner_;
+    ServiceState& state_;
+    Clock& clock_;
+    QObject* mainContext_;
+    std::shared_ptr<std::function<void()>> stopAction_ = std::make_shared<std::function<void()>>();
+    std::shared_ptr<std::atomic<bool>> abandon_ = std::make_shared<std::atomic<bool>>(false);
+    std::shared_ptr<MainThreadOutput> output_ =
+        std::make_shared<MainThreadOutput>(mainContext_, abandon_);
+    std::vector<std::unique_ptr<TPrintThread>> workers_;
 };
 
 }  // namespace cookhub
