@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds the test build (AddressSanitizer and
-# UndefinedBehaviorSanitizer), runs the fuzz targets for a minute each
-# (FUZZ_SECONDS=N for another length, 0 to skip) and runs every test.
+# UndefinedBehaviorSanitizer), runs the fuzz targets for 30 s each
+# (FUZZ_SECONDS=N for another length, 0 to skip) and runs every test, each within
+# a time limit (TEST_TIMEOUT=N seconds, 300 unless a test sets its own).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -13,11 +14,13 @@ ninja -C "$root/build-tests"
 
 # A short libFuzzer run of every fuzz target (clang, AddressSanitizer); the tests'
 # own summary closes the output below.
-"$root/scripts/fuzz.sh" "${FUZZ_SECONDS:-60}"
+"$root/scripts/fuzz.sh" "${FUZZ_SECONDS:-30}"
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export QT_QPA_PLATFORM=offscreen
 # A server listing in any test goes to loopback, never to the network's broadcast.
 export COOKHUB_SSRP_TARGET=127.0.0.1:9
-ctest --test-dir "$root/build-tests" --output-on-failure -j2 "$@"
+# The same time limit as the build's own (BACKOFFICE_TEST_TIMEOUT), for every test
+# that sets none.
+ctest --test-dir "$root/build-tests" --output-on-failure -j2 --timeout "${TEST_TIMEOUT:-300}" "$@"

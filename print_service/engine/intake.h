@@ -45,7 +45,7 @@ public:
     // and adds the values of the rows it keeps to `taken`.
     void dropTaken(int column, QSet<QString>& taken);
 
-  private:
+private:
     QStringList columns_;
     std::vector<std::vector<QVariant>> rows_;
 };

@@ -54,7 +54,7 @@ public:
     // Test seam: runs inside each ticket's commit before its first write.
     std::function<void(const TDishRecord&)> beforeTicketWrites;
 
-  protected:
+protected:
     void run() override;  // Execute
 
 private:

@@ -200,7 +200,7 @@ namespace {
 
 // A dish of the ticket was queued by another worker since intake read it.
 class DishTaken : public std::runtime_error {
-  public:
+public:
     DishTaken() : std::runtime_error("dish already taken") {}
 };
 

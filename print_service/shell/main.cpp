@@ -9,7 +9,10 @@
 #include "utility.h"
 
 #include <QApplication>
+#include <QTimer>
 
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -44,7 +47,23 @@ int main(int argc, char** argv)
     // SQLite driver).
     window.FormShow();
     window.btnBeginClick();
+    // For the kill test: Start pressed again and again while the service runs, as the
+    // tray menu's "启动" or the watchdog would.
+    if (const int every = qEnvironmentVariableIntValue("COOKHUB_START_EVERY_MS"); every > 0) {
+        auto* again = new QTimer(&app);
+        QObject::connect(again, &QTimer::timeout, &window, [&window] {
+            if (window.isServiceRunning())
+                window.btnBeginClick();
+        });
+        again->start(every);
+    }
     const int result = app.exec();
-    threads.shutdown();
+    if (!threads.shutdown()) {
+        // A worker still stuck in the database keeps what it shares; the libraries'
+        // own state (the database drivers, the connection list) must not be torn down
+        // under it either: end without running the destructors.
+        std::fflush(nullptr);
+        std::_Exit(result);
+    }
     return result;
 }

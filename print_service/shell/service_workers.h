@@ -21,9 +21,11 @@ namespace cookhub {
 // The printing pass's output with the printing and the message boxes handed to the
 // main thread, as the worker waits for them.
 class MainThreadOutput final : public TicketOutput {
-  public:
+public:
     MainThreadOutput(QObject* mainContext, std::shared_ptr<const std::atomic<bool>> abandon)
-        : mainContext_(mainContext), abandon_(std::move(abandon)) {}
+        : mainContext_(mainContext), abandon_(std::move(abandon))
+    {
+    }
     int jobCount(const QString& printer) override { return printers_.jobCount(printer); }
     PrintOutcome printCopies(const PrintRequest& request) override;
     void showMessage(const QString& text) override;
@@ -57,7 +59,7 @@ class ServiceWorkers final : public ServiceThreads {
     // a database call is left to the end of the process. True when all ended.
     bool shutdown(int milliseconds = 15000);
 
-  private:
+private:
     std::shared_ptr<ServiceState> stateOwner_;
     std::shared_ptr<Clock> clockOwner_;
     ServiceState& state_;

@@ -3,6 +3,8 @@
 // names that cannot be folders refused.
 #include "platform/printing/printers.h"
 
+#include "engine/test_support/thread_guard.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -144,11 +146,12 @@ TEST_F(FilePrinters, ReaderNeverSeesAHalfWrittenFile) {
             }
         }
     });
-    Renderings asked;
-    for (int i = 0; i < 4; ++i)
-        EXPECT_TRUE(printDocument(u"Big"_s, ticket(pdf, text, &asked)).accepted);
-    done = true;
-    reader.join();
+    {
+        const cookhub::test::JoinGuard stopReading(reader, [&] { done = true; });
+        Renderings asked;
+        for (int i = 0; i < 4; ++i)
+            EXPECT_TRUE(printDocument(u"Big"_s, ticket(pdf, text, &asked)).accepted);
+    }
 
     EXPECT_EQ(partial, 0);
     EXPECT_GT(seen, 0);
