@@ -3,6 +3,7 @@
 #include "engine/day_counts.h"
 #include "engine/queue_schema.h"
 #include "engine/sql_run.h"
+#include "history/tfquery.h"
 #include "icons.h"
 #include "platform/database.h"
 #include "platform/ini_file.h"
@@ -172,10 +173,10 @@ void TFMain::buildWindow()
     connect(btn_Exit, &QToolButton::clicked, this, &TFMain::btn_ExitClick);
     connect(btn_Test, &QToolButton::clicked, this, &TFMain::btn_TestClick);
     connect(btn7, &QToolButton::clicked, this, &TFMain::btn7Click);
-    // The settings and history windows arrive with their own work; until then their
-    // buttons are shown but cannot be pressed.
-    for (QToolButton* button : {btn2, btn4})
-        button->setEnabled(false);
+    connect(btn4, &QToolButton::clicked, this, &TFMain::btn4Click);
+    // The format settings window arrives with its own work; until then its button is
+    // shown but cannot be pressed.
+    btn2->setEnabled(false);
 
     auto* body = new QWidget(this);
     auto* bodyLayout = new QVBoxLayout(body);
@@ -399,6 +400,14 @@ void TFMain::btn_TestClick()
     window.exec();
 }
 
+void TFMain::btn4Click()
+{
+    TFQuery window(QSqlDatabase::database(kWindowConnection, false), state_.appDir, this);
+    history_ = &window;
+    window.setWindowState(Qt::WindowMaximized);
+    window.exec();
+}
+
 void TFMain::btn7Click()
 {
     stopForSettings(false);
@@ -538,6 +547,12 @@ void TFMain::showFromTray()
     show();
     raise();
     activateWindow();
+    // An open history window stays in front of the main window. Raised rather than
+    // hidden and shown: hiding a modal window would end it.
+    if (history_) {
+        history_->raise();
+        history_->activateWindow();
+    }
 }
 
 void TFMain::trayActivated(QSystemTrayIcon::ActivationReason reason)

@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "service_threads.h"
 
+#include <QPointer>
 #include <QSystemTrayIcon>
 #include <QWidget>
 
@@ -46,6 +47,7 @@ public:
     bool stopForSettings(bool ask);
     void btn_TestClick();  // run parameters
     void btn7Click();      // connection dialog
+    void btn4Click();      // the print history, while the service goes on
 
     // Runs once at start-up although the window stays hidden, and whenever it is shown.
     void FormShow();
@@ -107,6 +109,7 @@ private:
     QTimer* tmr1 = nullptr;
     std::unique_ptr<TrayBalloon> balloon_;
     PrinterChooser choosePrinter_;
+    QPointer<QWidget> history_;  // the history window while it is open
 
     // Starts whose worker could not be made, one after another, and when the
     // watchdog may try again.
