@@ -85,8 +85,8 @@ TFQuery::TFQuery(QSqlDatabase db, QString appDir, QWidget* parent)
     type_->setEditable(true);
     type_->addItems(HistoryFilters::typeItems());
     type_->setCurrentText(HistoryFilters::typeAll());
-    bill_->setMaximumWidth(110);
-    table_->setMaximumWidth(90);
+    bill_->setFixedWidth(100);
+    table_->setFixedWidth(80);
     bar->addWidget(billOn_);
     bar->addWidget(bill_);
     bar->addWidget(tableOn_);
@@ -136,6 +136,7 @@ TFQuery::TFQuery(QSqlDatabase db, QString appDir, QWidget* parent)
     connect(&query_.tickets(), &QAbstractItemModel::modelReset, this, [this] {
         for (int c = TicketListModel::PrintId; c < TicketListModel::ColumnCount; ++c)
             tickets_->setColumnHidden(c, true);
+        tickets_->setColumnWidth(TicketListModel::DTime, 150);
         if (query_.tickets().rowCount() > 0)
             tickets_->setCurrentIndex(query_.tickets().index(0, 0));
     });
