@@ -1,4 +1,5 @@
 #include "engine/test_support/engine_fixture.h"
+#include "history/history_strip.h"
 #include "history/tfpreview.h"
 #include "history/tfquery.h"
 #include "platform/clock.h"
@@ -9,6 +10,7 @@
 #include <QSqlRecord>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 
 using namespace Qt::StringLiterals;
 using namespace cookhub;
@@ -287,6 +289,17 @@ TEST_F(HistoryTest, PrintOneGoesThroughThePreviewToPrintNameAndChangesNothing) {
     EXPECT_TRUE(papers[0].contains(u"米饭"_s));
     EXPECT_FALSE(QDir(printers.path() + u"/spare"_s).exists());
     EXPECT_EQ(queueContents(), before);
+}
+
+TEST_F(HistoryTest, DoubleClickOnTheTitleStripTogglesMaximised) {
+    open();
+    window->show();
+    QWidget* strip = window->findChild<HistoryStrip*>();
+    ASSERT_NE(strip, nullptr);
+    QTest::mouseDClick(strip, Qt::LeftButton, {}, QPoint(40, 10));
+    EXPECT_TRUE(window->isMaximized());
+    QTest::mouseDClick(strip, Qt::LeftButton, {}, QPoint(40, 10));
+    EXPECT_FALSE(window->isMaximized());
 }
 
 }  // namespace
