@@ -1,7 +1,8 @@
 // Draws every window of Cookhub as it looks after start-up on a home (COOKHUB_HOME)
 // into a folder, one PNG per window, without a display:
 //   QT_QPA_PLATFORM=offscreen COOKHUB_HOME=demo-home build/bin/cookhub-screenshot DIR
-// That is main.png, parameters.png (the run parameter window), connection.png (the
+// That is main.png, parameters.png (the run parameter window), history.png and
+// preview.png (the print history and a reprint's preview), connection.png (the
 // connection dialog, whose server list is filled only from COOKHUB_SSRP_TARGET: this
 // tool never lists servers by broadcast), formats.png (the format settings on the first
 // format folder) and designer.png (the designer on that folder's order ticket). The
@@ -9,6 +10,8 @@
 // printers that answer and printers that do not look as they would. The waits of
 // connecting and starting are skipped; everything else is the program's.
 
+#include "history/tfpreview.h"
+#include "history/tfquery.h"
 #include "platform/app_paths.h"
 #include "platform/database.h"
 #include "settings/designer_window.h"
@@ -24,6 +27,7 @@
 #include <QDir>
 #include <QPixmap>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -63,14 +67,21 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "printer status: %s\n", error.what());
     }
     window.tmr1Timer();
-    window.show();  // runs the show handling: queue schema and the day's counts
-    QApplication::processEvents();
-    const QString file = QDir(dir).filePath(QStringLiteral("main.png"));
-    if (!window.grab().save(file)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+    // Shows a window, lets it lay itself out and writes its picture into DIR.
+    const auto draw = [&dir](QWidget& picture, const char* name) {
+        picture.show();
+        QApplication::processEvents();
+        const QString path = QDir(dir).filePath(QLatin1String(name));
+        if (!picture.grab().save(path)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            return false;
+        }
+        std::printf("%s\n", qPrintable(path));
+        return true;
+    };
+    // Showing the main window runs its show handling: queue schema and the day's counts.
+    if (!draw(window, "main.png"))
         return 1;
-    }
-    std::printf("%s\n", qPrintable(file));
 
     cookhub::TFParamSet parameters(state.appDir);
     const cookhub::DatabaseLink link{
@@ -89,19 +100,42 @@ int main(int argc, char** argv) {
         formats.chooser()->setCurrentIndex(0);
     cookhub::TFDesigner designer(formats.model().designerFile(0),
                                  cookhub::templateKinds()[0].label);
-    for (const auto& [picture, name] :
-         {std::pair<QWidget*, const char*>{&parameters, "parameters.png"},
-          {&connection, "connection.png"},
-          {&formats, "formats.png"},
-          {&designer, "designer.png"}}) {
-        picture->show();
-        QApplication::processEvents();
-        const QString path = QDir(dir).filePath(QLatin1String(name));
-        if (!picture->grab().save(path)) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-            return 1;
-        }
-        std::printf("%s\n", qPrintable(path));
+    if (!draw(parameters, "parameters.png") || !draw(connection, "connection.png") ||
+        !draw(formats, "formats.png") || !draw(designer, "designer.png"))
+        return 1;
+
+    // The print history as it opens, and the preview of its first printable ticket (a
+    // sample order ticket when the queue holds none).
+    cookhub::TFQuery history(QSqlDatabase::database(cookhub::kWindowConnection, false),
+                             state.appDir);
+    cookhub::report::Report report;
+    cookhub::QueueTicket ticket;
+    bool ready = false;
+    for (int row = 0; row < std::min(history.history().tickets().rowCount(), 50) && !ready; ++row) {
+        ready = history.history().prepare(history.history().tickets().printId(row), report, {},
+                                          &ticket) == cookhub::HistoryQuery::Prepared::Ready;
     }
-    return 0;
+    if (!ready &&
+        cookhub::LoadTemplate(state.appDir, QStringLiteral("点菜单"),
+                              state.appDir + QStringLiteral("Reports/80格式"), report, {})) {
+        ticket = {.printName = QStringLiteral("hot-kitchen"),
+                  .tableNo = QStringLiteral("A01|大厅1号"),
+                  .title = QStringLiteral("点菜单"),
+                  .billNo = QStringLiteral("B0001"),
+                  .stationName = QStringLiteral("热菜"),
+                  .operatorName = QStringLiteral("小王"),
+                  .dTime = QDateTime::currentDateTime(),
+                  .allMoney = 68,
+                  .inMoney = 68};
+        cookhub::bindTicket(report, ticket,
+                            {{{QStringLiteral("DishName"), QStringLiteral("宫保鸡丁")},
+                              {QStringLiteral("DishUnit"), QStringLiteral("份")},
+                              {QStringLiteral("Nums"), 1},
+                              {QStringLiteral("num_price"), 68}}},
+                            QString());
+    }
+    cookhub::PrinterOutput output;
+    cookhub::TFPreView preview(report.prepare(), ticket.title, ticket.printName, output, {});
+    history.resize(1010, 674);
+    return draw(history, "history.png") && draw(preview, "preview.png") ? 0 : 1;
 }

@@ -40,16 +40,13 @@ QString quoted(const QString& value)
     return escaped;
 }
 
-struct Ticket {
-    QString printId, printName, printName2, printName3, tableNo, oldTableNo, title, billNo,
-        sPath, stationName, operatorName;
-    QDateTime dTime;
-    double allMoney = 0, inMoney = 0;
-};
+using Ticket = QueueTicket;
 
-Ticket readTicket(const QSqlQuery& q)
+}  // namespace
+
+QueueTicket readQueueTicket(const QSqlQuery& q)
 {
-    Ticket t;
+    QueueTicket t;
     auto text = [&](const char16_t* name) { return q.value(QString::fromUtf16(name)).toString(); };
     t.printId = text(u"PrintId");
     t.printName = text(u"PrintName");
@@ -67,6 +64,29 @@ Ticket readTicket(const QSqlQuery& q)
     t.inMoney = q.value(u"InMoney"_s).toDouble();
     return t;
 }
+
+QList<report::ReportRow> ticketRows(const QSqlDatabase& db, const QString& printId)
+{
+    QSqlQuery children(db);
+    runSql(children, u" select  *  from   Pos_u_PrintDishChild where ParentId ='"_s + quoted(printId) + u"'"_s);
+    QList<report::ReportRow> rows = report::rowsFromQuery(children);
+    children.finish();
+    return rows;
+}
+
+void bindTicket(report::Report& report, const QueueTicket& t, QList<report::ReportRow> rows,
+                const QString& tempTableId)
+{
+    report.setRows(std::move(rows));
+    report.clearVariables();
+    const TicketVariables variables =
+        ticketVariables(t.tableNo, t.oldTableNo, t.title, t.stationName, t.billNo, t.dTime,
+                        t.allMoney, t.inMoney, t.operatorName, tempTableId);
+    for (const auto& [name, value] : variables.values)
+        report.setVariable(name, expressionText(value));
+}
+
+namespace {
 
 // The kinds with a switch of their own, tested by substring in this order.
 bool kindSwitchedOn(const QString& title, const RunParameters& p)
@@ -109,10 +129,7 @@ Next printOne(PrintPassContext& c, const Ticket& t, QSqlQuery& update)
             c.trace(text);
     };
 
-    QSqlQuery children(c.db);
-    runSql(children, u" select  *  from   Pos_u_PrintDishChild where ParentId ='"_s + quoted(t.printId) + u"'"_s);
-    QList<report::ReportRow> rows = report::rowsFromQuery(children);
-    children.finish();
+    QList<report::ReportRow> rows = ticketRows(c.db, t.printId);
     if (rows.isEmpty())
         return Next::Ticket;
 
@@ -157,13 +174,7 @@ Next printOne(PrintPassContext& c, const Ticket& t, QSqlQuery& update)
     const QString tempId = temp.next() ? temp.value(0).toString() : QString();
     temp.finish();
 
-    c.report.setRows(std::move(rows));
-    c.report.clearVariables();
-    const TicketVariables variables =
-        ticketVariables(t.tableNo, t.oldTableNo, t.title, t.stationName, t.billNo, t.dTime,
-                        t.allMoney, t.inMoney, t.operatorName, tempId);
-    for (const auto& [name, value] : variables.values)
-        c.report.setVariable(name, expressionText(value));
+    bindTicket(c.report, t, std::move(rows), tempId);
 
     if (kindSwitchedOn(t.title, c.params)) {
         PrintRequest request;
@@ -242,7 +253,7 @@ bool PrintQueue(PrintPassContext& c)
     // of the same table.
     std::vector<Ticket> tickets;
     while (waiting.next())
-        tickets.push_back(readTicket(waiting));
+        tickets.push_back(readQueueTicket(waiting));
     waiting.finish();
 
     QSqlQuery update(c.db);

@@ -3,6 +3,7 @@
 #include "engine/day_counts.h"
 #include "engine/queue_schema.h"
 #include "engine/sql_run.h"
+#include "history/tfquery.h"
 #include "icons.h"
 #include "platform/database.h"
 #include "platform/ini_file.h"
@@ -174,9 +175,7 @@ void TFMain::buildWindow()
     connect(btn_Test, &QToolButton::clicked, this, &TFMain::btn_TestClick);
     connect(btn7, &QToolButton::clicked, this, &TFMain::btn7Click);
     connect(btn2, &QToolButton::clicked, this, &TFMain::btn2Click);
-    // The history window arrives with its own work; until then its button is shown but
-    // cannot be pressed.
-    btn4->setEnabled(false);
+    connect(btn4, &QToolButton::clicked, this, &TFMain::btn4Click);
 
     auto* body = new QWidget(this);
     auto* bodyLayout = new QVBoxLayout(body);
@@ -400,6 +399,14 @@ void TFMain::btn_TestClick()
     window.exec();
 }
 
+void TFMain::btn4Click()
+{
+    TFQuery window(QSqlDatabase::database(kWindowConnection, false), state_.appDir, this);
+    history_ = &window;
+    window.setWindowState(Qt::WindowMaximized);
+    window.exec();
+}
+
 void TFMain::btn7Click()
 {
     stopForSettings(false);
@@ -549,6 +556,12 @@ void TFMain::showFromTray()
     show();
     raise();
     activateWindow();
+    // An open history window stays in front of the main window. Raised rather than
+    // hidden and shown: hiding a modal window would end it.
+    if (history_) {
+        history_->raise();
+        history_->activateWindow();
+    }
 }
 
 void TFMain::trayActivated(QSystemTrayIcon::ActivationReason reason)

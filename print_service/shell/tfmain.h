@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "service_threads.h"
 
+#include <QPointer>
 #include <QSystemTrayIcon>
 #include <QWidget>
 
@@ -48,6 +49,7 @@ public:
     void btn7Click();      // connection dialog
     // "格式设置": the format settings window, with the service stopped.
     void btn2Click();
+    void btn4Click();      // the print history, while the service goes on
 
     // Runs once at start-up although the window stays hidden, and whenever it is shown.
     void FormShow();
@@ -109,6 +111,7 @@ private:
     QTimer* tmr1 = nullptr;
     std::unique_ptr<TrayBalloon> balloon_;
     PrinterChooser choosePrinter_;
+    QPointer<QWidget> history_;  // the history window while it is open
 
     // Starts whose worker could not be made, one after another, and when the
     // watchdog may try again.

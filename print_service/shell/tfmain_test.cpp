@@ -526,3 +526,26 @@ TEST_F(MainWindowTest, FormatSettingsButtonAsksThenOpensTheWindowOnTheStoppedSer
     EXPECT_FALSE(window->isServiceRunning());
     EXPECT_EQ(folders, (QStringList{u"58格式"_s, u"80格式"_s}));
 }
+
+// The history opens while the service runs, and the tray's click keeps it open and in
+// front instead of leaving it behind the main window.
+TEST_F(MainWindowTest, HistoryOpensWhileRunningAndTheTrayKeepsItOpen)
+{
+    open();
+    window->UpdateSql(true);  // the queue tables
+    window->btnBeginClick();
+    ASSERT_TRUE(button("btn4")->isEnabled());
+    bool seen = false;
+    QTimer::singleShot(0, window.get(), [&] {
+        QWidget* history = QApplication::activeModalWidget();
+        ASSERT_TRUE(history && history->objectName() == u"TFQuery"_s);
+        window->trayActivated(QSystemTrayIcon::Trigger);
+        QApplication::processEvents();
+        seen = history->isVisible() && QApplication::activeModalWidget() == history;
+        history->close();
+    });
+    button("btn4")->click();
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(window->isServiceRunning());
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
+}
