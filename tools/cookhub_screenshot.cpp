@@ -118,15 +118,16 @@ int main(int argc, char** argv) {
     if (!ready &&
         cookhub::LoadTemplate(state.appDir, QStringLiteral("点菜单"),
                               state.appDir + QStringLiteral("Reports/80格式"), report, {})) {
-        ticket = {.printName = QStringLiteral("hot-kitchen"),
-                  .tableNo = QStringLiteral("A01|大厅1号"),
-                  .title = QStringLiteral("点菜单"),
-                  .billNo = QStringLiteral("B0001"),
-                  .stationName = QStringLiteral("热菜"),
-                  .operatorName = QStringLiteral("小王"),
-                  .dTime = QDateTime::currentDateTime(),
-                  .allMoney = 68,
-                  .inMoney = 68};
+        ticket = {};
+        ticket.printName = QStringLiteral("hot-kitchen");
+        ticket.tableNo = QStringLiteral("A01|大厅1号");
+        ticket.title = QStringLiteral("点菜单");
+        ticket.billNo = QStringLiteral("B0001");
+        ticket.stationName = QStringLiteral("热菜");
+        ticket.operatorName = QStringLiteral("小王");
+        ticket.dTime = QDateTime::currentDateTime();
+        ticket.allMoney = 68;
+        ticket.inMoney = 68;
         cookhub::bindTicket(report, ticket,
                             {{{QStringLiteral("DishName"), QStringLiteral("宫保鸡丁")},
                               {QStringLiteral("DishUnit"), QStringLiteral("份")},
