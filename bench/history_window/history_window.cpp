@@ -13,11 +13,14 @@
 
 #include <cstdio>
 
-// The year of history is bench_year_history's own: its builder is compiled in here, with
-// that program's entry renamed, so that both benchmarks measure the same database.
-#define main yearHistoryMain
-#include "../year_history/year_history.cpp"
-#undef main
+#include "year_history/year_database.h"
+
+#include <QGuiApplication>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+using namespace Qt::StringLiterals;
+using namespace cookhub;
 
 namespace {
 
@@ -143,33 +146,10 @@ int main(int argc, char** argv) {
     const QString home = dir.path() + u'/';
     const QDateTime now(QDate::currentDate(), QTime(12, 0));
     for (int db = 0; db < 2; ++db) {
-        const QString file = u"pos%1.db"_s.arg(db);
-        QString error;
-        if (!runSqliteScript(home + file,
-                             readFile(QStringLiteral(COOKHUB_SQL_DIR "/pos_schema.sql")), &error) ||
-            !runSqliteScript(home + file, restaurant(), &error)) {
-            std::fprintf(stderr, "%s\n", qPrintable(error));
-            return 1;
-        }
         const QString name = u"history%1"_s.arg(db);
-        if (!openConnection(name, u"Provider=SQLite;Initial Catalog="_s + file, home, 5))
+        if (!bench::makeBenchDatabase(home, u"pos%1.db"_s.arg(db), name, db == 1, now, scale))
             return 1;
         {
-            QSqlDatabase database = QSqlDatabase::database(name);
-            QueueSchema(database, SqlDialect::sqlite()).update(false, u"1.0.1.21"_s);
-            if (db == 1) {
-                QElapsedTimer timer;
-                timer.start();
-                if (!addHistory(database, now, scale))
-                    return 1;
-                exec(database, u"analyze"_s);
-                std::printf(
-                    "year of history at scale %g: %lld tickets, %lld ticket lines (built in %.0f "
-                    "s)\n",
-                    scale, static_cast<long long>(700000 * scale),
-                    static_cast<long long>(4 * static_cast<qint64>(700000 * scale)),
-                    timer.elapsed() / 1000.0);
-            }
             std::printf("%s database\n", db == 0 ? "empty" : "year of history");
             if (!measureHistory(home, name))
                 return 1;
