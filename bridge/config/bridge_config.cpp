@@ -2,6 +2,7 @@
 // handheld table and the poll threads' parameters.
 #include "config/bridge_config.h"
 
+#include "config/decimal_text.h"
 #include "config/gbk_texts.h"
 #include "config/text_file.h"
 
@@ -22,23 +23,6 @@ constexpr std::string_view kStationFileName = "基站.txt";
 constexpr std::string_view kHandheldFileName = "点菜机.txt";
 
 constexpr int kDefaultTiming = 30;
-
-bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-// Where the digits start, as the C conversions see it: after leading blanks and
-// one sign.
-std::size_t skipBlanksAndSign(std::string_view text, bool* negative) {
-    std::size_t i = 0;
-    while (i < text.size() && isSpace(text[i])) {
-        ++i;
-    }
-    *negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        *negative = text[i] == '-';
-        ++i;
-    }
-    return i;
-}
 
 // atoi, but saturating instead of overflowing.
 int parseInt(std::string_view text) {

@@ -6,16 +6,22 @@
 
 namespace padlink {
 
-double leadingDecimal(std::string_view text) {
+std::size_t skipBlanksAndSign(std::string_view text, bool* negative) {
     std::size_t at = 0;
     while (at < text.size() && (text[at] == ' ' || (text[at] >= '\t' && text[at] <= '\r'))) {
         ++at;
     }
-    bool negative = false;
+    *negative = false;
     if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
-        negative = text[at] == '-';
+        *negative = text[at] == '-';
         ++at;
     }
+    return at;
+}
+
+double leadingDecimal(std::string_view text) {
+    bool negative = false;
+    const std::size_t at = skipBlanksAndSign(text, &negative);
     // from_chars takes no sign of its own here: "+-1" and "--1" are no number.
     if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
         return 0.0;

@@ -5,9 +5,14 @@
 // process locale from the environment; nothing here may ever consult it.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace padlink {
+
+// Where the digits start, as the C conversions see it: after the leading blanks of
+// the "C" locale and one sign, which goes to `negative`.
+std::size_t skipBlanksAndSign(std::string_view text, bool* negative);
 
 // What atof gives under the "C" locale; infinities and not-a-number are read
 // as such, values beyond double's range as infinities.

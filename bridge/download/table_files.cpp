@@ -69,16 +69,8 @@ const std::array<TableFile, kTableCount> kTables{{
 // atoi: leading white space, a sign, digits; anything else ends the number.
 // Saturates instead of overflowing; the slot keeps the low bits.
 long long leadingInteger(std::string_view text) {
-    std::size_t at = 0;
-    // The blanks of the "C" locale, whatever locale the process runs under.
-    while (at < text.size() && (text[at] == ' ' || (text[at] >= '\t' && text[at] <= '\r'))) {
-        ++at;
-    }
     bool negative = false;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
-        negative = text[at] == '-';
-        ++at;
-    }
+    std::size_t at = skipBlanksAndSign(text, &negative);
     long long value = 0;
     for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
         value = std::min<long long>(value * 10 + (text[at] - '0'), INT_MAX + 1LL);
