@@ -1,5 +1,6 @@
 #include "print_state_thread.h"
 
+#include "engine/day_counts.h"
 #include "engine/sql_run.h"
 #include "platform/database.h"
 
@@ -27,13 +28,6 @@ struct StationRow {
 QString field(const QSqlQuery& query, const QString& name) {
     const int at = query.record().indexOf(name);  // field names match without case
     return at < 0 ? QString() : query.value(at).toString();
-}
-
-int count(QSqlQuery& query, const QString& sql) {
-    runSql(query, sql);
-    const int n = query.next() ? query.value(0).toInt() : 0;
-    query.finish();
-    return n;
 }
 
 }  // namespace
@@ -110,18 +104,9 @@ bool TPrintStateThread::StatusPass(const QSqlDatabase& db) {
 void TPrintStateThread::CountPass(const QSqlDatabase& db) {
     const QString s = state_.businessDayStart();
     const QString t = formatDateTime(clock_.now());
-    const QString range = u" and  (dTime>= '"_s + s + u"' and dTime<='"_s + t + u"' )"_s;
-    QSqlQuery query(db);
-    const int printed =
-        count(query, u"select count(*) from Pos_u_PrintDish where IsPrint ='Y'"_s + range);
-    const int waiting =
-        count(query, u"select count(*) from Pos_u_PrintDish where IsPrint <>'Y'"_s + range);
-    const int dishes = count(
-        query,
-        u"select count(*) from pos_u_orderdish where ch_printflag <>'Y' and  (dt_dis_operdate>= '"_s +
-            s + u"' and dt_dis_operdate<='"_s + t + u"' )"_s);
-    const int unprinted = waiting + dishes;
-    const QString text = u" 已打印：%1;未打印：%2 "_s.arg(printed).arg(unprinted);
+    const DayCounts counts = countDay(db, s, t);
+    const int unprinted = counts.waitingTickets + counts.waitingDishes;
+    const QString text = u" 已打印：%1;未打印：%2 "_s.arg(counts.printed).arg(unprinted);
 
     if (unprinted > state_.lastUnprintedCount) {
         // The note also names the printers that answer but cannot print well.
