@@ -29,9 +29,10 @@ void usage() {
         "                       [--max-downloads N] [--repeat-packet K] [--drop-status F]\n"
         "                       [--silent-after F]\n"
         "  ADDRESS  six hex digits as in the handheld file, e.g. 0a0b0c\n"
-        "  MODE     silent (default), frames, badcrc, garbage, manual, update or waiter\n"
+        "  MODE     silent (default), frames, once, badcrc, garbage, manual, update or waiter\n"
         "  FILE     frames, badcrc: hexadecimal frames, one per line; without it a\n"
-        "           sound request with command 0x31 is sent\n"
+        "           sound request with command 0x31 is sent; once: the FILE's frames\n"
+        "           one after another, each once, then silence\n"
         "           update: the handheld's version rows, 7 integers a line as in\n"
         "           the version file; without it the handheld asks for nothing\n"
         "           waiter: the TXT folder with the table files the POS exported; the\n"
@@ -87,8 +88,9 @@ int main(int argc, char** argv) {
                                          : option.substr(first + 1, second - first - 1);
             if (mode == "silent") {
                 script.mode = ReplyMode::silent;
-            } else if (mode == "frames") {
+            } else if (mode == "frames" || mode == "once") {
                 script.mode = ReplyMode::frames;
+                script.once = mode == "once";
             } else if (mode == "badcrc") {
                 script.mode = ReplyMode::badCrc;
             } else if (mode == "garbage") {
