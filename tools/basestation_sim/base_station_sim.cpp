@@ -397,6 +397,9 @@ void BaseStationSim::answer(const std::array<std::uint8_t, 7>& poll) {
         // race the bridge's purge right after its write.
         std::this_thread::sleep_for(replyDelay_);
         waitForRelease(pollCount());
+        if (observer_) {
+            observer_("request " + hexText(reply.data(), reply.size()));
+        }
         send(reply);
         return;
     }
