@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -44,6 +45,19 @@ TEST(WholeInstallation, AHandheldsOrderAndReturnBecomeTicketsOnTheRightStations)
     Paths paths;
     const std::string prepared = prepare(root.path(), paths);
     ASSERT_EQ(prepared, "");
+
+    // The handhelds' menu is the POS's: the dishes below are in it, and their
+    // table 5 is the POS's A05 (大厅5号, GBK in the file).
+    const auto menu = basestation::readMenu(paths.txt);
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(menu->tables, 10);
+    for (int dish : {1001, 2001, 4001}) {
+        EXPECT_NE(std::find(menu->dishes.begin(), menu->dishes.end(), dish), menu->dishes.end());
+    }
+    EXPECT_NE(readFile(paths.txt / "房台表.txt")
+                  .find("\r\n5,\xb4\xf3\xcc\xfc"
+                        "5\xba\xc5,"),
+              std::string::npos);
 
     // One waiter (handheld 0a0b0c, number 1, operator 1002) at table 5 (A05):
     // 宫保鸡丁 x1.5 少放花生 (hot kitchen), 拍黄瓜 x2 少辣 (cold room), 青岛啤酒
