@@ -4,8 +4,11 @@
 #   every printer a file printer in demo-home/printers/, and the stations' network
 #   printers simulated on 127.0.0.1 (cold-kitchen's stays off, so its state shows a
 #   fault); a picture of the main window in demo-home/pictures/;
-# - Padlink on demo-padlink/: one simulated base station with three handhelds on a
-#   pseudo-terminal, and a stand-in front end window.
+# - Padlink on demo-padlink/: one simulated base station on a pseudo-terminal with
+#   three waiter handhelds (and the download and misbehaving ones of
+#   scripts/demo-padlink.sh), and the front end simulator in its POS role on
+#   demo-home/pos.db: the waiters' orders become ordered dish lines there, and
+#   within a cycle Cookhub prints them in demo-home/printers/.
 # With a desktop both sit in the tray; without one they run offscreen and write their
 # message boxes to standard error. Ctrl+C ends everything.
 #   scripts/demo.sh           keep the Cookhub demo home of an earlier run
@@ -28,7 +31,7 @@ if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   export COOKHUB_AUTO_ANSWER="${COOKHUB_AUTO_ANSWER:-ok}"
 fi
 
-"$root/scripts/demo-padlink.sh" "$root/build" &
+"$root/scripts/demo-padlink.sh" "$root/build" --pos "$home/pos.db" &
 padlink_demo=$!
 pids=("$padlink_demo")
 trap 'kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true' EXIT INT TERM

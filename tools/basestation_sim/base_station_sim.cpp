@@ -21,9 +21,12 @@ namespace basestation {
 namespace {
 
 int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
@@ -55,7 +58,8 @@ std::string receivedTableName(std::string_view address, bool manual, int table) 
     return std::string(address) + (manual ? "-manual-" : "-update-") + number + ".bin";
 }
 
-std::optional<std::vector<handheld::VersionRow>> readVersionRows(const std::filesystem::path& file) {
+std::optional<std::vector<handheld::VersionRow>> readVersionRows(
+    const std::filesystem::path& file) {
     std::ifstream in(file);
     if (!in) {
         return std::nullopt;
@@ -120,7 +124,8 @@ std::optional<std::vector<Bytes>> readHexFrames(const std::filesystem::path& fil
         }
         Bytes frame;
         for (std::size_t i = 0; i < digits.size(); i += 2) {
-            frame.push_back(static_cast<std::uint8_t>(hexDigit(digits[i]) * 16 + hexDigit(digits[i + 1])));
+            frame.push_back(
+                static_cast<std::uint8_t>(hexDigit(digits[i]) * 16 + hexDigit(digits[i + 1])));
         }
         frames.push_back(std::move(frame));
     }
@@ -300,8 +305,9 @@ void BaseStationSim::consume() {
                 // lengths and the payload checksum.
                 const bool sound = padlink::checkReply(frame) != padlink::ReplyVerdict::reject;
                 if (observer_) {
-                    observer_(std::string(sound ? "answer ok " : "answer BAD (length or checksum) ") +
-                              hexText(frame.data(), frame.size()));
+                    observer_(
+                        std::string(sound ? "answer ok " : "answer BAD (length or checksum) ") +
+                        hexText(frame.data(), frame.size()));
                 }
                 {
                     const std::lock_guard lock(mutex_);
@@ -367,6 +373,9 @@ void BaseStationSim::answer(const std::array<std::uint8_t, 7>& poll) {
                 return;
             case ReplyMode::frames:
             case ReplyMode::badCrc:
+                if (script.once && nextFrame_[s] >= script.frames.size()) {
+                    return;
+                }
                 if (script.frames.empty()) {
                     reply = requestFrame(poll[0], 0x31, Bytes(33, 0x11));
                 } else {
@@ -380,14 +389,17 @@ void BaseStationSim::answer(const std::array<std::uint8_t, 7>& poll) {
             case ReplyMode::updateDownload:
                 return;
             case ReplyMode::garbage:
-                reply = {0x13, 0x57, poll[0], 0x20, 0x99, 0x00, 0x05, 0x42, 0xde, 0xad, 0xbe,
-                         0xef, 0x01, 0x02, 0x03, 0x04, 0x05};
+                reply = {0x13, 0x57, poll[0], 0x20, 0x99, 0x00, 0x05, 0x42, 0xde,
+                         0xad, 0xbe, 0xef,    0x01, 0x02, 0x03, 0x04, 0x05};
                 break;
         }
         // A real radio answers no sooner than this; answering at once would
         // race the bridge's purge right after its write.
         std::this_thread::sleep_for(replyDelay_);
         waitForRelease(pollCount());
+        if (observer_) {
+            observer_("request " + hexText(reply.data(), reply.size()));
+        }
         send(reply);
         return;
     }
@@ -478,18 +490,20 @@ void BaseStationSim::writeReceivedTables() {
     const HandheldScript& script = scripts_[activeScript_];
     const bool manual = script.mode == ReplyMode::manualDownload;
     for (const handheld::ReceivedTable& table : active_->tables()) {
-        if (!table.complete() ||
-            std::find(activeWritten_.begin(), activeWritten_.end(), table.number) != activeWritten_.end()) {
+        if (!table.complete() || std::find(activeWritten_.begin(), activeWritten_.end(),
+                                           table.number) != activeWritten_.end()) {
             continue;
         }
         activeWritten_.push_back(table.number);
-        const auto target = tablesFolder_ / receivedTableName(addressText(script.address), manual, table.number);
+        const auto target =
+            tablesFolder_ / receivedTableName(addressText(script.address), manual, table.number);
         auto partial = target;
         partial += ".part";
         const Bytes records = table.records();
         {
             std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-            out.write(reinterpret_cast<const char*>(records.data()), static_cast<std::streamsize>(records.size()));
+            out.write(reinterpret_cast<const char*>(records.data()),
+                      static_cast<std::streamsize>(records.size()));
             if (!out) {
                 continue;
             }

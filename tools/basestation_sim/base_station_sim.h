@@ -33,10 +33,10 @@ using Bytes = std::vector<std::uint8_t>;
 using Clock = std::chrono::steady_clock;
 
 enum class ReplyMode {
-    silent,   // never answers
-    frames,   // the scripted frames in turn, round and round
-    badCrc,   // the scripted frames (or a default request) with a wrong checksum
-    garbage,  // bytes that pass no check
+    silent,          // never answers
+    frames,          // the scripted frames in turn, round and round
+    badCrc,          // the scripted frames (or a default request) with a wrong checksum
+    garbage,         // bytes that pass no check
     manualDownload,  // answers download polls with a manual download request
     updateDownload,  // answers polls with an update request and its version rows
 };
@@ -47,6 +47,8 @@ struct HandheldScript {
     std::vector<Bytes> frames;
     // Answer only every n-th poll of this handheld; the others stay silent.
     int every = 1;
+    // frames: send each scripted frame once, then stay silent.
+    bool once = false;
 };
 
 // What a download handheld holds and how it misbehaves.
@@ -81,7 +83,7 @@ struct Poll {
 };
 
 class BaseStationSim {
-public:
+  public:
     BaseStationSim();
     ~BaseStationSim();
     BaseStationSim(const BaseStationSim&) = delete;
@@ -121,7 +123,7 @@ public:
     bool waitFor(const std::function<bool(const std::vector<Poll>&)>& condition,
                  std::chrono::milliseconds timeout) const;
 
-private:
+  private:
     void run();
     void consume();
     void answer(const std::array<std::uint8_t, 7>& poll);

@@ -4,16 +4,16 @@
 #include "config/text_file.h"
 #include "platform/window_messages.h"
 
+#include <unistd.h>
 #include <fstream>
 #include <set>
-#include <unistd.h>
 
 namespace frontend {
 
 namespace {
 
 const std::set<std::string, std::less<>> kRequestNotices{
-    "CC", "LD", "JC", "DYTD", "LDZS", "XGJG", "JZ", "DL", "KT", "DT", "CT",
+    "CC",   "LD",     "JC",     "DYTD",   "LDZS", "XGJG", "JZ",   "DL",   "KT",  "DT", "CT",
     "XGMM", "CXSXZT", "DCSXZT", "ZDSXZT", "THDC", "ZTDC", "GQXL", "XGRS", "ZJC", "JQ"};
 
 std::string readWhole(const std::filesystem::path& file) {
@@ -80,7 +80,9 @@ std::string defaultAnswer(std::string_view notice) {
 FrontEndSim::FrontEndSim(std::string title, std::filesystem::path exchangeFolder)
     : title_(std::move(title)), folder_(std::move(exchangeFolder)) {}
 
-FrontEndSim::~FrontEndSim() { stop(); }
+FrontEndSim::~FrontEndSim() {
+    stop();
+}
 
 void FrontEndSim::setAnswer(const std::string& notice, std::string answer) {
     answers_[notice] = std::move(answer);
@@ -144,9 +146,16 @@ std::uint32_t FrontEndSim::handle(const padlink::WindowMessage& message) {
     }
     if (request) {
         const auto scripted = answers_.find(notice.name);
-        const std::string answer =
-            scripted != answers_.end() ? scripted->second : defaultAnswer(notice.name);
-        notice.answered = padlink::writeTextFile(answerFile, answerFileText(answer));
+        std::optional<std::string> answer;
+        if (scripted != answers_.end()) {
+            answer = scripted->second;
+        } else if (responder_) {
+            answer = responder_(notice);
+        }
+        if (!answer) {
+            answer = defaultAnswer(notice.name);
+        }
+        notice.answered = padlink::writeTextFile(answerFile, answerFileText(*answer));
     }
     if (observer_) {
         observer_(notice);

@@ -7,6 +7,7 @@
 // it. It must never write an exchange file for a notice it does not know.
 #pragma once
 
+#include <sys/types.h>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -18,7 +19,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 #include <vector>
 
 namespace padlink {
@@ -51,7 +51,7 @@ std::optional<std::map<std::string, std::string>> readScript(const std::filesyst
 std::string defaultAnswer(std::string_view notice);
 
 class FrontEndSim {
-public:
+  public:
     // `exchangeFolder` holds TX<n>.txt and RX<n>.txt.
     FrontEndSim(std::string title, std::filesystem::path exchangeFolder);
     ~FrontEndSim();
@@ -61,7 +61,13 @@ public:
     // Before start(); "|" separates the answer file's lines.
     void setAnswer(const std::string& notice, std::string answer);
     void setFailure(Failure failure) { failure_ = failure; }
-    void setObserver(std::function<void(const Notice&)> observer) { observer_ = std::move(observer); }
+    void setObserver(std::function<void(const Notice&)> observer) {
+        observer_ = std::move(observer);
+    }
+    // Answers a request nobody scripted before the default answer does;
+    // nullopt leaves it to the default. "|" separates the answer file's lines.
+    using Responder = std::function<std::optional<std::string>(const Notice&)>;
+    void setResponder(Responder responder) { responder_ = std::move(responder); }
 
     // Opens the window; false when the socket could not be made.
     bool start();
@@ -71,7 +77,7 @@ public:
     std::vector<Notice> notices() const;
     bool waitForNotices(std::size_t count, std::chrono::milliseconds timeout) const;
 
-private:
+  private:
     std::uint32_t handle(const padlink::WindowMessage& message);
 
     std::string title_;
@@ -79,6 +85,7 @@ private:
     std::map<std::string, std::string> answers_;
     Failure failure_ = Failure::none;
     std::function<void(const Notice&)> observer_;
+    Responder responder_;
     std::unique_ptr<padlink::WindowServer> window_;
 
     mutable std::mutex mutex_;

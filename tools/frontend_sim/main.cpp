@@ -4,28 +4,31 @@
 // from its script, logs each notice and its request line, and sends the
 // bridge "XS" or "TC" when those words arrive on standard input.
 #include "front_end_sim.h"
+#include "pos_role.h"
 
 #include "config/bridge_config.h"
 
-#include <csignal>
 #include <pthread.h>
+#include <sys/wait.h>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <string>
-#include <sys/wait.h>
 
 namespace {
 
 void usage() {
     std::fprintf(stderr,
                  "usage: frontend-sim --home DIR [--title TITLE] [--script FILE]\n"
-                 "                    [--padlink PROGRAM] [--fail never-return|die]\n"
+                 "                    [--padlink PROGRAM] [--fail never-return|die] [--pos DB]\n"
                  "  --home     the bridge's working folder; exchange files are in its TXT folder\n"
                  "  --title    the front end's window title (default POS)\n"
                  "  --script   NAME=answer lines, '|' between the answer file's lines\n"
                  "  --padlink  start this bridge program with the title; without it, attach\n"
                  "  --fail     never-return: hold every notice; die: exit while handling one\n"
+                 "  --pos      the POS database (SQLite): log-ins, tables, orders, returns and\n"
+                 "             check-outs are answered from it and recorded in it\n"
                  "standard input: XS, TC, quit (at its end: serve until SIGINT or SIGTERM)\n");
 }
 
@@ -51,6 +54,7 @@ int main(int argc, char** argv) {
     std::filesystem::path home;
     std::filesystem::path script;
     std::filesystem::path padlinkProgram;
+    std::filesystem::path posDatabase;
     frontend::Failure failure = frontend::Failure::none;
     for (int a = 1; a < argc; ++a) {
         const std::string option = argv[a];
@@ -65,6 +69,8 @@ int main(int argc, char** argv) {
             home = value;
         } else if (option == "--script") {
             script = value;
+        } else if (option == "--pos") {
+            posDatabase = value;
         } else if (option == "--padlink") {
             padlinkProgram = value;
         } else if (option == "--fail" && value == "never-return") {
@@ -100,11 +106,22 @@ int main(int argc, char** argv) {
             sim.setAnswer(notice, answer);
         }
     }
+    std::unique_ptr<frontend::PosRole> pos;
+    if (!posDatabase.empty()) {
+        std::string error;
+        pos = frontend::PosRole::open(posDatabase, &error);
+        if (!pos) {
+            std::fprintf(stderr, "frontend-sim: %s\n", error.c_str());
+            return 1;
+        }
+        sim.setResponder([&pos](const frontend::Notice& notice) {
+            return pos->answer(notice.station, notice.name, notice.requestLine);
+        });
+    }
     sim.setFailure(failure);
     sim.setObserver([](const frontend::Notice& notice) {
-        std::printf("notice %s station %u request \"%s\"%s\n", notice.name.c_str(),
-                    notice.station, visible(notice.requestLine).c_str(),
-                    notice.answered ? " answered" : "");
+        std::printf("notice %s station %u request \"%s\"%s\n", notice.name.c_str(), notice.station,
+                    visible(notice.requestLine).c_str(), notice.answered ? " answered" : "");
         std::fflush(stdout);
     });
     if (!sim.start()) {

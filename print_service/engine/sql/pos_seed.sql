@@ -126,3 +126,11 @@ INSERT INTO pos_u_orderdish
   (12, 'B0003', 'V01', '', '5001', '', 'S2', 1.5, 198, 0, 100, 100, 'N', 'N', '', '清蒸', '', datetime('now','localtime','-9 minutes'), datetime('now','localtime','-9 minutes'), '0001', 'N', 'N', 'N'),
   (13, 'B0003', 'V01', '', '3003', '', '', 2, 28, 0, 100, 100, 'N', 'N', '', '', '', datetime('now','localtime','-9 minutes'), datetime('now','localtime','-9 minutes'), '9999', 'N', 'N', 'N'),
   (14, 'B0003', 'V01', '', '2003', '', '', 1, 58, 0, 100, 100, 'N', 'N', '', '', '', datetime('now','localtime','-8 minutes'), datetime('now','localtime','-8 minutes'), '0001', 'K', 'N', 'N');
+
+-- Kitchen remarks the front end offers the waiters; a handheld names them by number.
+CREATE TABLE IF NOT EXISTS pos_bt_cook_remark (
+  int_remarkno integer NOT NULL PRIMARY KEY,
+  vch_remark   varchar(40) COLLATE NOCASE NULL
+);
+INSERT INTO pos_bt_cook_remark (int_remarkno, vch_remark) VALUES
+  (1, '少辣'), (2, '不要香菜'), (3, '少放花生'), (4, '走葱'), (5, '多加醋'), (6, '打包');
