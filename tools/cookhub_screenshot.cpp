@@ -19,7 +19,7 @@
 #include "settings/report_set_window.h"
 #include "settings/set_con.h"
 #include "shell/tfmain.h"
-#include "shell/utility.h"
+#include "service/utility.h"
 #include "status/print_state_thread.h"
 
 #include <QApplication>

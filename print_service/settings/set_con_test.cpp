@@ -5,9 +5,9 @@
 #include "platform/message_box.h"
 #include "settings/param_set.h"
 #include "settings/set_con_startup.h"
-#include "shell/service_threads.h"
+#include "service/service_threads.h"
 #include "shell/tfmain.h"
-#include "shell/utility.h"
+#include "service/utility.h"
 
 #include <QApplication>
 #include <QComboBox>

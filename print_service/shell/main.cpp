@@ -6,7 +6,7 @@
 #include "platform/single_instance.h"
 #include "service_workers.h"
 #include "tfmain.h"
-#include "utility.h"
+#include "service/utility.h"
 
 #include <QApplication>
 #include <QTimer>

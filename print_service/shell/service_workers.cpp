@@ -2,7 +2,7 @@
 
 #include "platform/main_thread_call.h"
 #include "platform/message_box.h"
-#include "utility.h"
+#include "service/utility.h"
 
 #include <tuple>
 

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "engine/print_worker.h"
-#include "service_threads.h"
+#include "service/service_threads.h"
 #include "status/print_state_thread.h"
 
 #include <QObject>

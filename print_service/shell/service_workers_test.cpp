@@ -6,7 +6,7 @@
 #include "engine/test_support/thread_guard.h"
 #include "platform/database.h"
 #include "platform/sql_dialect.h"
-#include "shell/utility.h"
+#include "service/utility.h"
 
 #include <QFile>
 

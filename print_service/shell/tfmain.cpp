@@ -1,22 +1,16 @@
 #include "tfmain.h"
 
-#include "engine/day_counts.h"
-#include "engine/queue_schema.h"
-#include "engine/sql_run.h"
 #include "history/tfquery.h"
 #include "icons.h"
-#include "platform/database.h"
-#include "platform/ini_file.h"
 #include "platform/message_box.h"
 #include "platform/printing/printers.h"
-#include "platform/sql_dialect.h"
 #include "printer_choice.h"
+#include "service/utility.h"
 #include "settings/param_set.h"
+#include "settings/report_set_window.h"
 #include "settings/set_con.h"
 #include "settings/set_con_startup.h"
-#include "settings/report_set_window.h"
 #include "tray_balloon.h"
-#include "utility.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -27,13 +21,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
-#include <QSqlQuery>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
-
-#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -47,12 +38,11 @@ const QString kPrompt = u"提示"_s;
 
 // The 38-pixel strip that replaces the system title bar: dragging it moves the window.
 class TitleStrip : public QWidget {
-public:
+  public:
     explicit TitleStrip(QWidget* parent) : QWidget(parent) { setFixedHeight(38); }
 
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
+  protected:
+    void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         QLinearGradient gradient(0, 0, width(), 0);
         gradient.setColorAt(0, QColor(0x1f, 0x4e, 0x8c));
@@ -60,8 +50,7 @@ protected:
         p.fillRect(rect(), gradient);
     }
 
-    void mousePressEvent(QMouseEvent* event) override
-    {
+    void mousePressEvent(QMouseEvent* event) override {
         if (event->button() == Qt::LeftButton && window()->windowHandle())
             window()->windowHandle()->startSystemMove();
     }
@@ -69,37 +58,24 @@ protected:
 
 // GetSpecStrCount: occurrences of `sub` in `text`, each search one character after the
 // start of the previous match.
-int countOccurrences(const QString& sub, const QString& text)
-{
+int countOccurrences(const QString& sub, const QString& text) {
     int count = 0;
-    for (qsizetype at = text.indexOf(sub); at >= 0; at = text.indexOf(sub, at + 1))
-        ++count;
+    for (qsizetype at = text.indexOf(sub); at >= 0; at = text.indexOf(sub, at + 1)) ++count;
     return count;
-}
-
-QString countsText(int printed, int unprinted)
-{
-    return u" 已打印：%1;未打印：%2 "_s.arg(printed).arg(unprinted);
 }
 
 }  // namespace
 
 TFMain::TFMain(ServiceState& state, Clock& clock, ServiceThreads& threads, QWidget* parent)
-    : QWidget(parent), state_(state), clock_(clock), threads_(threads)
-{
+    : QWidget(parent), state_(state), clock_(clock) {
     buildWindow();
-    FormCreate();
+    FormCreate(threads);
 }
 
-TFMain::~TFMain()
-{
-    // FormDestroy: close the three connections; nothing here may throw.
-    for (const QString& name : {kMainConnection, kMonitorConnection, kWindowConnection})
-        closeConnection(name);
-}
+// FormDestroy: the service closes the three connections.
+TFMain::~TFMain() = default;
 
-void TFMain::buildWindow()
-{
+void TFMain::buildWindow() {
     setObjectName(u"FMain"_s);
     setWindowTitle(kCaption);
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
@@ -183,7 +159,8 @@ void TFMain::buildWindow()
     auto* group = new QGroupBox(u"打印机状态"_s, body);
     group->setObjectName(u"grp1"_s);
     group->setStyleSheet(
-        u"QGroupBox { font-size: 14px; font-weight: bold; color: #1f4e8c; border: 1px solid #c8d3e0;"
+        u"QGroupBox { font-size: 14px; font-weight: bold; color: #1f4e8c; border: 1px solid "
+        u"#c8d3e0;"
         u" border-radius: 6px; margin-top: 12px; background: white; }"
         u"QGroupBox::title { subcontrol-origin: margin; left: 12px; padding: 0 4px; }"_s);
     auto* groupLayout = new QVBoxLayout(group);
@@ -213,7 +190,8 @@ void TFMain::buildWindow()
 
     auto* statusBar = new QWidget(this);
     statusBar->setObjectName(u"StatusBar1"_s);
-    statusBar->setStyleSheet(u"#StatusBar1 { background: #e9eef5; border-top: 1px solid #d5dbe3; }"_s);
+    statusBar->setStyleSheet(
+        u"#StatusBar1 { background: #e9eef5; border-top: 1px solid #d5dbe3; }"_s);
     auto* statusLayout = new QHBoxLayout(statusBar);
     statusLayout->setContentsMargins(10, 4, 10, 4);
     statusPanel_ = new QLabel(statusBar);
@@ -237,10 +215,11 @@ void TFMain::buildWindow()
     layout->addWidget(statusBar);
 
     trayMenu_ = new QMenu(this);
-    const std::pair<QString, void (TFMain::*)()> entries[] = {
-        {u"显示"_s, &TFMain::showFromTray}, {u"隐藏"_s, &TFMain::btn6Click},
-        {u"启动"_s, &TFMain::btnBeginClick}, {u"停止"_s, &TFMain::btnEndClick},
-        {u"退出"_s, &TFMain::btn_ExitClick}};
+    const std::pair<QString, void (TFMain::*)()> entries[] = {{u"显示"_s, &TFMain::showFromTray},
+                                                              {u"隐藏"_s, &TFMain::btn6Click},
+                                                              {u"启动"_s, &TFMain::btnBeginClick},
+                                                              {u"停止"_s, &TFMain::btnEndClick},
+                                                              {u"退出"_s, &TFMain::btn_ExitClick}};
     int n = 1;
     for (const auto& [text, slot] : entries) {
         QAction* action = trayMenu_->addAction(text);
@@ -256,28 +235,21 @@ void TFMain::buildWindow()
     tmr1 = new QTimer(this);
     tmr1->setInterval(3000);
     connect(tmr1, &QTimer::timeout, this, &TFMain::tmr1Timer);
-
-    // Designed state before FormCreate: the service looks running.
-    setRunningButtons(true);
 }
 
-void TFMain::FormCreate()
-{
-    tray_->setIcon(icons::tray(true));
-    tray_->setToolTip(kCaption);
+void TFMain::FormCreate(ServiceThreads& threads) {
+    // A new service counts as running: the buttons and the tray show it so.
+    service_ = std::make_unique<CookhubService>(state_, clock_, threads);
+    connect(service_.get(), &CookhubService::changed, this, &TFMain::showService);
+    showService();
     tray_->show();
 
-    state_.lastUnprintedCount = 0;
-    state_.beginRun();
-
-    const BranchDbSettings settings =
-        BranchDbSettings::read(state_.appDir + state_.connectionIni);
     emptyPanel();
     panelBar_->hide();
     try {
-        if (!ConnectDatabase(clock_, settings.connectionString(), state_.appDir)) {
+        if (!service_->connect()) {
             MessageBox::warning(this, kWarning, u"连接不上数据库！请关闭软件并重启软件后再启动"_s);
-            if (btnEnd->isEnabled())
+            if (service_->isRunning())
                 btnEndClick();
             openConnectionAfterFailure();
         }
@@ -287,166 +259,103 @@ void TFMain::FormCreate()
     tmr1->start();
 }
 
-void TFMain::setRunningButtons(bool running)
-{
+void TFMain::showService() {
+    const bool running = service_->isRunning();
     btnBegin->setEnabled(!running);
     btnEnd->setEnabled(running);
+    tray_->setIcon(icons::tray(running));
+    tray_->setToolTip(kCaption);
 }
 
-bool TFMain::isServiceRunning() const
-{
-    return btnEnd->isEnabled();
-}
-
-QString TFMain::statusPanelText() const
-{
+QString TFMain::statusPanelText() const {
     return statusPanel_->text();
 }
 
-void TFMain::emptyPanel()
-{
+void TFMain::emptyPanel() {
     for (QToolButton* button : panelButtons_) {
         button->setText(QString());
         button->hide();
     }
 }
 
-void TFMain::btnBeginClick()
-{
-    try {
-        emptyPanel();
-        state_.printList.clearNames();
-        state_.printList.clear();
-        if (!isConnectionOpen(kMainConnection)) {
-            if (isVisible())
-                MessageBox::warning(this, kWarning, u"连接不上数据库！"_s);
-            return;
-        }
-        clock_.sleep(3000);
-        state_.reportsDir = resolveReportsDir(
-            state_.appDir,
-            ReadIniString(state_.appDir + state_.connectionIni, u"Rmf"_s, u"Directory"_s));
-    } catch (const std::exception&) {
-        // swallowed: the buttons and threads below still follow
-    }
-    try {
-        setRunningButtons(true);
-        tray_->setIcon(icons::tray(true));
-        tray_->setToolTip(kCaption);
-    } catch (const std::exception&) {
-    }
-    try {
-        // Only the worker stamps the heartbeat (at once when it starts): a Start whose
-        // worker could not be made leaves it stale, so the watchdog retries soon.
-        const RunToken token = state_.beginRun();
-        threads_.startWorker(token);
-        failedStarts_ = 0;
-        threads_.startMonitor(token);
-    } catch (const std::exception&) {
-        // The buttons already show Running: the watchdog presses Start again, after 3 s,
-        // then twice as long after each further failure, at most the two minutes of a
-        // stalled worker. Each Start blocks this thread for 3 s, so retrying at every
-        // tick against a dead database would leave the window frozen half the time.
-        ++failedStarts_;
-        const int backOff = std::min(3 << std::min(failedStarts_ - 1, 6), 120);
-        nextRetry_ = clock_.now().addSecs(backOff);
-    }
+void TFMain::btnBeginClick() {
+    emptyPanel();
+    if (service_->start() == CookhubService::StartOutcome::NoConnection && isVisible())
+        MessageBox::warning(this, kWarning, u"连接不上数据库！"_s);
 }
 
-void TFMain::btnEndClick()
-{
-    state_.stop();
-    setRunningButtons(false);
-    tray_->setIcon(icons::tray(false));
-    tray_->setToolTip(kCaption);
-    state_.printList.clearNames();
-    clock_.sleep(3000);
+void TFMain::btnEndClick() {
+    service_->stop();
 }
 
-void TFMain::btn_ExitClick()
-{
+void TFMain::btn_ExitClick() {
     if (!MessageBox::question(this, kPrompt,
                               u"退出厨打监控会导致前台的点菜单不能打印，确定退出吗？"_s))
         return;
     tray_->hide();
-    if (btnEnd->isEnabled())
-        btnEndClick();
+    service_->exit();
     Q_EMIT exitRequested();
 }
 
-void TFMain::btn6Click()
-{
+void TFMain::btn6Click() {
     hide();
 }
 
-bool TFMain::stopForSettings(bool ask)
-{
-    if (!btnEnd->isEnabled())
+bool TFMain::stopForSettings(bool ask) {
+    if (!service_->isRunning())
         return true;
-    if (ask && !MessageBox::question(
-                   this, kPrompt,
-                   u"厨打已经启动，必须停止服务后才能进行设置，确定停止服务设置吗？"_s))
+    if (ask &&
+        !MessageBox::question(this, kPrompt,
+                              u"厨打已经启动，必须停止服务后才能进行设置，确定停止服务设置吗？"_s))
         return false;
     btnEndClick();
     return true;
 }
 
-void TFMain::btn_TestClick()
-{
+void TFMain::btn_TestClick() {
     if (!stopForSettings(true))
         return;
     TFParamSet window(state_.appDir, this);
     window.exec();
 }
 
-void TFMain::btn4Click()
-{
+void TFMain::btn4Click() {
     TFQuery window(QSqlDatabase::database(kWindowConnection, false), state_.appDir, this);
     history_ = &window;
     window.setWindowState(Qt::WindowMaximized);
     window.exec();
 }
 
-void TFMain::btn7Click()
-{
+void TFMain::btn7Click() {
     stopForSettings(false);
-    const DatabaseLink link{
-        [this](const QString& text) { return ConnectDatabase(clock_, text, state_.appDir); },
-        [] { return isConnectionOpen(kMainConnection); }};
+    const DatabaseLink link{[this](const QString& text) { return service_->connect(text); },
+                            [] { return CookhubService::isConnected(); }};
     TFSetCon dialog(state_.appDir + state_.connectionIni, link, this);
     dialog.exec();
 }
 
 // Start-up without a database: the connection dialog for a person; without one, the
 // stored connection is tried again until it works, then the service starts.
-void TFMain::openConnectionAfterFailure()
-{
+void TFMain::openConnectionAfterFailure() {
     if (operatorAtHand()) {
         btn7Click();
         return;
     }
-    const auto attempt = [this] {
-        return isConnectionOpen(kMainConnection) ||
-               ConnectDatabase(clock_,
-                               BranchDbSettings::read(state_.appDir + state_.connectionIni)
-                                   .connectionString(),
-                               state_.appDir);
-    };
+    const auto attempt = [this] { return CookhubService::isConnected() || service_->connect(); };
     const auto connected = [this] {
         FormShow();
         if (!isServiceRunning())
             btnBeginClick();
     };
     const auto note = [this](const QString& text) {
-        state_.setStatusText(text);
+        service_->setStatusText(text);
         statusPanel_->setText(text);
     };
     auto* retry = new ConnectionRetry(attempt, connected, note, this);
     retry->start();
 }
 
-void TFMain::btn2Click()
-{
+void TFMain::btn2Click() {
     if (!stopForSettings(true))
         return;
     TFReportSet window(state_.appDir, state_.connectionIni, this);
@@ -455,16 +364,14 @@ void TFMain::btn2Click()
     window.exec();
 }
 
-void TFMain::showEvent(QShowEvent* event)
-{
+void TFMain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!event->spontaneous())
         FormShow();
 }
 
-void TFMain::FormShow()
-{
-    if (!isConnectionOpen(kMainConnection))
+void TFMain::FormShow() {
+    if (!CookhubService::isConnected())
         return;
     try {
         UpdateSql(false);
@@ -474,29 +381,17 @@ void TFMain::FormShow()
     }
 }
 
-void TFMain::UpdateSql(bool force)
-{
-    const QSqlDatabase db = QSqlDatabase::database(kMainConnection, false);
-    QueueSchema(db, SqlDialect::forDatabase(db)).update(force, FileVersionText());
+void TFMain::UpdateSql(bool force) {
+    service_->updateSchema(force);
 }
 
-void TFMain::GetPrintInfo()
-{
-    QSqlQuery window(QSqlDatabase::database(kWindowConnection, false));
-    runSql(window, u"select max(dt_end) as endTime from pos_u_day_sumup"_s);
-    if (window.next()) {
-        const QDateTime end = dateTimeFromSql(window.value(u"endTime"_s));
-        state_.setBusinessDayStart(formatDateTime(end.isValid() ? end : zeroDateTime()));
-    }
-    window.finish();
-
-    const DayCounts counts = countDay(QSqlDatabase::database(kMonitorConnection, false),
-                                      state_.businessDayStart(), formatDateTime(clock_.now()));
-    statusPanel_->setText(countsText(counts.printed, counts.waitingTickets + counts.waitingDishes));
+void TFMain::GetPrintInfo() {
+    service_->countDay();
+    const CookhubService::Snapshot now = service_->snapshot();
+    statusPanel_->setText(countsText(now.printed, now.unprinted));
 }
 
-void TFMain::tmr1Timer()
-{
+void TFMain::tmr1Timer() {
     try {
         statusPanel_->setText(state_.statusText());
         panelBar_->show();
@@ -519,16 +414,12 @@ void TFMain::tmr1Timer()
         // A failed refresh waits for the next tick.
     }
 
-    // Watchdog: a running service whose worker has not beaten for two minutes.
-    const QDateTime heartbeat = state_.heartbeat();
-    const bool stale = heartbeat.isNull() || clock_.now().addSecs(-120) > heartbeat;
-    const bool retryDue = failedStarts_ == 0 || clock_.now() >= nextRetry_;
-    if (stale && retryDue && !btnBegin->isEnabled())
+    // The watchdog's Start empties the panel as the button's does.
+    if (service_->watchdogDue())
         btnBeginClick();
 }
 
-void TFMain::btn36Click(int index)
-{
+void TFMain::btn36Click(int index) {
     if (index < 0 || size_t(index) >= panelButtons_.size())
         return;
     if (!MessageBox::question(this, kPrompt,
@@ -546,13 +437,11 @@ void TFMain::btn36Click(int index)
     button->setText(u'(' + printers[chosen] + u')');
 }
 
-BalloonNotes& TFMain::balloon()
-{
+BalloonNotes& TFMain::balloon() {
     return *balloon_;
 }
 
-void TFMain::showFromTray()
-{
+void TFMain::showFromTray() {
     show();
     raise();
     activateWindow();
@@ -564,8 +453,7 @@ void TFMain::showFromTray()
     }
 }
 
-void TFMain::trayActivated(QSystemTrayIcon::ActivationReason reason)
-{
+void TFMain::trayActivated(QSystemTrayIcon::ActivationReason reason) {
     if (reason == QSystemTrayIcon::Trigger) {
         showFromTray();
     } else if (reason == QSystemTrayIcon::Context) {

@@ -1,14 +1,15 @@
 // The main window of the print service, its tray icon and the service states.
 //
 // Start, Stop and Exit move the service between Running and Stopped; the 3000 ms timer
-// repaints the printer panel and restarts a stalled worker (watchdog). The window is
-// thin: the run flag, heartbeat and printer list live in ServiceState, the threads
-// behind ServiceThreads, time behind Clock.
+// repaints the printer panel and runs the watchdog. The window is a view: the running
+// state, the connections, Start, Stop, the watchdog and the counts live in
+// CookhubService, which it makes and follows.
 #pragma once
 
 #include "engine/service_state.h"
 #include "platform/clock.h"
-#include "service_threads.h"
+#include "service/cookhub_service.h"
+#include "service/service_threads.h"
 
 #include <QPointer>
 #include <QSystemTrayIcon>
@@ -31,7 +32,7 @@ class TrayBalloon;
 class TFMain : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     // Runs FormCreate: tray icon, connection settings, the three connections.
     TFMain(ServiceState& state, Clock& clock, ServiceThreads& threads, QWidget* parent = nullptr);
     ~TFMain() override;  // FormDestroy
@@ -49,7 +50,7 @@ public:
     void btn7Click();      // connection dialog
     // "格式设置": the format settings window, with the service stopped.
     void btn2Click();
-    void btn4Click();      // the print history, while the service goes on
+    void btn4Click();  // the print history, while the service goes on
 
     // Runs once at start-up although the window stays hidden, and whenever it is shown.
     void FormShow();
@@ -73,26 +74,27 @@ public:
     void trayActivated(QSystemTrayIcon::ActivationReason reason);
     void showFromTray();
 
-    bool isServiceRunning() const;  // "停止" enabled
+    bool isServiceRunning() const { return service_->isRunning(); }
+    CookhubService& service() { return *service_; }
     QSystemTrayIcon* trayIcon() const { return tray_; }
     QString statusPanelText() const;
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void exitRequested();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
-    void FormCreate();
+  private:
+    void FormCreate(ServiceThreads& threads);
     void buildWindow();
     void emptyPanel();
-    void setRunningButtons(bool running);
+    void showService();  // buttons and tray icon after the service's state
     void openConnectionAfterFailure();
 
     ServiceState& state_;
     Clock& clock_;
-    ServiceThreads& threads_;
+    std::unique_ptr<CookhubService> service_;
 
     QToolButton* btnEnd = nullptr;
     QToolButton* btnBegin = nullptr;
@@ -112,11 +114,6 @@ private:
     std::unique_ptr<TrayBalloon> balloon_;
     PrinterChooser choosePrinter_;
     QPointer<QWidget> history_;  // the history window while it is open
-
-    // Starts whose worker could not be made, one after another, and when the
-    // watchdog may try again.
-    int failedStarts_ = 0;
-    QDateTime nextRetry_;
 };
 
 }  // namespace cookhub

@@ -1,13 +1,14 @@
 #include "shell/tfmain.h"
-#include "settings/report_set_window.h"
 #include "engine/print_worker.h"
 #include "engine/test_support/pos_database.h"
 #include "net_printer_sim.h"
 #include "platform/database.h"
 #include "platform/message_box.h"
+#include "service/recording_threads.h"
+#include "service/utility.h"
+#include "settings/report_set_window.h"
 #include "shell/icons.h"
 #include "shell/service_workers.h"
-#include "shell/utility.h"
 #include "status/print_state_thread.h"
 
 #include <QApplication>
@@ -15,10 +16,10 @@
 #include <QDir>
 #include <QFile>
 #include <QMutex>
-#include <QTest>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
@@ -32,29 +33,10 @@ using namespace cookhub;
 
 namespace {
 
-class RecordingThreads final : public ServiceThreads {
-public:
-    void startWorker(const RunToken& token) override
-    {
-        ++attempts;
-        if (failWorker)
-            throw std::runtime_error("worker creation failed");
-        workers.push_back(token);
-        if (workerBeats)
-            workerBeats();  // as a real worker does at once
-    }
-    void startMonitor(const RunToken& token) override { monitors.push_back(token); }
-
-    bool failWorker = false;
-    int attempts = 0;
-    std::function<void()> workerBeats;
-    std::vector<RunToken> workers;
-    std::vector<RunToken> monitors;
-};
+using test::RecordingThreads;
 
 // The templates as the build puts them beside the executable.
-void copyShippedReports(const QString& appDir)
-{
+void copyShippedReports(const QString& appDir) {
     for (const QString& folder : {u"80格式"_s, u"58格式"_s}) {
         const QString from = QStringLiteral(COOKHUB_REPORTS_SOURCE_DIR) + u'/' + folder;
         const QString to = appDir + u"Reports/"_s + folder;
@@ -65,49 +47,43 @@ void copyShippedReports(const QString& appDir)
 }
 
 class RecordingBalloon final : public BalloonNotes {
-public:
-    void show(const QString& text, int) override
-    {
+  public:
+    void show(const QString& text, int) override {
         QMutexLocker lock(&mutex_);
         texts_ << text;
     }
-    QStringList texts() const
-    {
+    QStringList texts() const {
         QMutexLocker lock(&mutex_);
         return texts_;
     }
 
-private:
+  private:
     mutable QMutex mutex_;
     QStringList texts_;
 };
 
 class MainWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         threads.workerBeats = [this] { state.beat(clock.now()); };
         MessageBox::setHandler([this](const MessageRequest& request) {
             messages << request.caption + u": "_s + request.text;
             return answer;
         });
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         window.reset();
         MessageBox::setHandler({});
     }
 
-    void open(test::PosHome::Content content = test::PosHome::Content::SchemaAndSeed)
-    {
+    void open(test::PosHome::Content content = test::PosHome::Content::SchemaAndSeed) {
         home = std::make_unique<test::PosHome>(content);
         state.appDir = home->appDir();
         state.connectionIni = chooseConnectionIni(state.appDir);
         window = std::make_unique<TFMain>(state, clock, threads);
     }
 
-    QToolButton* button(const char* name) const
-    {
+    QToolButton* button(const char* name) const {
         return window->findChild<QToolButton*>(QLatin1String(name));
     }
 
@@ -120,8 +96,7 @@ protected:
     bool answer = true;
 };
 
-TEST_F(MainWindowTest, StartAndStopSwitchTheServiceState)
-{
+TEST_F(MainWindowTest, StartAndStopSwitchTheServiceState) {
     open();
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_EQ(clock.sleptMilliseconds(), 1000);  // ConnectDatabase's wait
@@ -153,15 +128,15 @@ TEST_F(MainWindowTest, StartAndStopSwitchTheServiceState)
     EXPECT_EQ(threads.workers.size(), 2u);
 }
 
-TEST_F(MainWindowTest, ExitAsksAndCancelKeepsEverything)
-{
+TEST_F(MainWindowTest, ExitAsksAndCancelKeepsEverything) {
     open();
     window->btnBeginClick();
     QSignalSpy exits(window.get(), &TFMain::exitRequested);
 
     answer = false;
     window->btn_ExitClick();
-    EXPECT_EQ(messages, QStringList{u"提示: 退出厨打监控会导致前台的点菜单不能打印，确定退出吗？"_s});
+    EXPECT_EQ(messages,
+              QStringList{u"提示: 退出厨打监控会导致前台的点菜单不能打印，确定退出吗？"_s});
     EXPECT_EQ(exits.count(), 0);
     EXPECT_TRUE(window->isServiceRunning());
     EXPECT_TRUE(window->trayIcon()->isVisible());
@@ -174,8 +149,7 @@ TEST_F(MainWindowTest, ExitAsksAndCancelKeepsEverything)
     EXPECT_FALSE(window->trayIcon()->isVisible());
 }
 
-TEST_F(MainWindowTest, WatchdogRestartsAStalledWorkerOnlyWhileRunning)
-{
+TEST_F(MainWindowTest, WatchdogRestartsAStalledWorkerOnlyWhileRunning) {
     open();
     window->btnBeginClick();
     ASSERT_EQ(threads.workers.size(), 1u);
@@ -197,49 +171,7 @@ TEST_F(MainWindowTest, WatchdogRestartsAStalledWorkerOnlyWhileRunning)
     EXPECT_EQ(threads.workers.size(), 2u) << "no restart while stopped";
 }
 
-TEST_F(MainWindowTest, FailedWorkerCreationLeavesTheMonitorUnmadeAndTheWatchdogToRetry)
-{
-    open();
-    threads.failWorker = true;
-    window->btnBeginClick();
-    EXPECT_TRUE(threads.monitors.empty());
-    EXPECT_TRUE(window->isServiceRunning());
-
-    threads.failWorker = false;
-    clock.advance(121 * 1000);
-    window->tmr1Timer();
-    EXPECT_EQ(threads.workers.size(), 1u);
-    EXPECT_EQ(threads.monitors.size(), 1u);
-}
-
-// No worker beats for a Start that could not make one: the watchdog tries again at
-// the next tick, then less often while it keeps failing.
-TEST_F(MainWindowTest, AFailedStartIsRetriedSoonThenLessOften) {
-    open();
-    threads.failWorker = true;
-    window->btnBeginClick();  // ends 3 s later, after its wait
-    ASSERT_EQ(threads.attempts, 1);
-    const struct {
-        int seconds;  // clock advance before the tick
-        int attempts;
-    } ticks[] = {{3, 2}, {3, 2}, {3, 3}, {3, 3}, {6, 3}, {3, 4}, {21, 4}, {3, 5}};
-    for (const auto& t : ticks) {
-        clock.advance(t.seconds * 1000);
-        window->tmr1Timer();
-        EXPECT_EQ(threads.attempts, t.attempts) << "after " << t.seconds << " s";
-    }
-
-    threads.failWorker = false;
-    clock.advance(120 * 1000);
-    window->tmr1Timer();
-    EXPECT_EQ(threads.workers.size(), 1u);
-    EXPECT_EQ(threads.monitors.size(), 1u);
-    window->tmr1Timer();
-    EXPECT_EQ(threads.workers.size(), 1u) << "the new worker beats";
-}
-
-TEST_F(MainWindowTest, DatabaseDownAtStartUpLeavesTheServiceStopped)
-{
+TEST_F(MainWindowTest, DatabaseDownAtStartUpLeavesTheServiceStopped) {
     open(test::PosHome::Content::Empty);
     EXPECT_EQ(messages, QStringList{u"警告: 连接不上数据库！请关闭软件并重启软件后再启动"_s});
     EXPECT_FALSE(window->isServiceRunning());
@@ -259,15 +191,16 @@ TEST_F(MainWindowTest, DatabaseDownAtStartUpLeavesTheServiceStopped)
     EXPECT_TRUE(threads.workers.empty());
 }
 
-TEST_F(MainWindowTest, SettingsWindowsNeedTheServiceStopped)
-{
+TEST_F(MainWindowTest, SettingsWindowsNeedTheServiceStopped) {
     open();
     window->btnBeginClick();
 
     answer = false;
     EXPECT_FALSE(window->stopForSettings(true));
     EXPECT_TRUE(window->isServiceRunning());
-    EXPECT_EQ(messages, QStringList{u"提示: 厨打已经启动，必须停止服务后才能进行设置，确定停止服务设置吗？"_s});
+    EXPECT_EQ(
+        messages,
+        QStringList{u"提示: 厨打已经启动，必须停止服务后才能进行设置，确定停止服务设置吗？"_s});
 
     answer = true;
     EXPECT_TRUE(window->stopForSettings(true));
@@ -280,13 +213,13 @@ TEST_F(MainWindowTest, SettingsWindowsNeedTheServiceStopped)
     EXPECT_FALSE(window->isServiceRunning());
 }
 
-TEST_F(MainWindowTest, FirstShowCreatesTheQueueAndCountsTheDay)
-{
+TEST_F(MainWindowTest, FirstShowCreatesTheQueueAndCountsTheDay) {
     open();
     window->FormShow();
     EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
     QSqlQuery q(QSqlDatabase::database(kMainConnection));
-    ASSERT_TRUE(q.exec(u"select vch_value from pos_sys_parameter where vch_parameter='PrintVer'"_s));
+    ASSERT_TRUE(
+        q.exec(u"select vch_value from pos_sys_parameter where vch_parameter='PrintVer'"_s));
     ASSERT_TRUE(q.next());
     EXPECT_EQ(q.value(0).toString(), u"1.0.1.21"_s);
     q.finish();
@@ -306,9 +239,8 @@ TEST_F(MainWindowTest, FirstShowCreatesTheQueueAndCountsTheDay)
 // The panel as the monitor leaves it: one button per printer name for the first ten
 // names, shown for addresses with three dots or more, the picture by the answer.
 class PrinterPanelTest : public MainWindowTest {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         MainWindowTest::SetUp();
         ASSERT_TRUE(answering.listening() && refusing.listening());
         answering.setPaper({false, false, true});
@@ -333,14 +265,12 @@ protected:
                     .arg(id)
                     .arg(up));
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         MainWindowTest::TearDown();
         qunsetenv("COOKHUB_PRINTER_DIR");
     }
 
-    void monitorPass()
-    {
+    void monitorPass() {
         TPrintStateThread monitor(
             state, clock, state.currentToken(), kMonitorConnection,
             {u"3"_s, 3000, {std::chrono::milliseconds(300), std::chrono::milliseconds(60)}},
@@ -348,8 +278,7 @@ protected:
         ASSERT_TRUE(monitor.StatusPass(QSqlDatabase::database(kMonitorConnection)));
     }
 
-    QString row(int id) const
-    {
+    QString row(int id) const {
         QSqlQuery q(QSqlDatabase::database(kWindowConnection));
         q.exec(
             u"select vch_printyc || '/' || vch_printerzt || '/' || vch_printms from pos_bt_dish_cookprint where int_id = %1"_s
@@ -357,8 +286,7 @@ protected:
         return q.next() ? q.value(0).toString() : QString();
     }
 
-    static bool showsPicture(const QToolButton* button, bool fault)
-    {
+    static bool showsPicture(const QToolButton* button, bool fault) {
         return button->icon().pixmap(48).toImage() ==
                icons::printerState(fault).pixmap(48).toImage();
     }
@@ -368,8 +296,7 @@ protected:
     StandardErrorBalloon balloon;
 };
 
-TEST_F(PrinterPanelTest, ButtonsFollowTheMonitorWithoutTheDatabase)
-{
+TEST_F(PrinterPanelTest, ButtonsFollowTheMonitorWithoutTheDatabase) {
     monitorPass();
     state.setStatusText(u" 已打印：3;未打印：1 "_s);
     // The panel needs no database: the window's connection is not even there.
@@ -409,8 +336,7 @@ TEST_F(PrinterPanelTest, ButtonsFollowTheMonitorWithoutTheDatabase)
     EXPECT_EQ(row(3), u"16/0/未检测到打印机，请尽快检查！"_s);
 }
 
-TEST_F(PrinterPanelTest, BackupTakesTheStationsTicketsUntilStopAndStart)
-{
+TEST_F(PrinterPanelTest, BackupTakesTheStationsTicketsUntilStopAndStart) {
     monitorPass();
     window->tmr1Timer();
     ASSERT_TRUE(QDir(printers.path()).mkpath(u"spare"_s));
@@ -464,8 +390,7 @@ TEST_F(PrinterPanelTest, BackupTakesTheStationsTicketsUntilStopAndStart)
 
 // Start through the real threads: the monitor comes with the worker, on its own
 // connection, and a superseding Start or the shutdown ends it.
-TEST_F(PrinterPanelTest, StartRunsTheMonitorBesideTheWorker)
-{
+TEST_F(PrinterPanelTest, StartRunsTheMonitorBesideTheWorker) {
     window.reset();
     // The fixture owns the state and the clock; the workers only borrow them here.
     ServiceWorkers workers(std::shared_ptr<ServiceState>(std::shared_ptr<void>(), &state),
@@ -482,15 +407,15 @@ TEST_F(PrinterPanelTest, StartRunsTheMonitorBesideTheWorker)
     QTRY_COMPARE_WITH_TIMEOUT(row(1), u"0/1/0"_s, 20000);
     QTRY_COMPARE_WITH_TIMEOUT(row(2), u"16/0/未检测到打印机，请尽快检查！"_s, 20000);
     QTRY_VERIFY_WITH_TIMEOUT(!notes.texts().isEmpty(), 20000);
-    EXPECT_TRUE(notes.texts().first().startsWith(u" 已打印："_s)) << notes.texts().first().toStdString();
+    EXPECT_TRUE(notes.texts().first().startsWith(u" 已打印："_s))
+        << notes.texts().first().toStdString();
     EXPECT_TRUE(notes.texts().first().contains(u"hot-kitchen：纸将尽"_s));
     EXPECT_FALSE(state.statusText().isEmpty());
     workers.shutdown();
     window.reset();
 }
 
-TEST_F(MainWindowTest, BalloonWithoutATrayGoesToStandardError)
-{
+TEST_F(MainWindowTest, BalloonWithoutATrayGoesToStandardError) {
     open();
     ::testing::internal::CaptureStderr();
     window->balloon().show(u" 已打印：1;未打印：2 "_s, 3000);
@@ -499,8 +424,7 @@ TEST_F(MainWindowTest, BalloonWithoutATrayGoesToStandardError)
 
 }  // namespace
 
-TEST_F(MainWindowTest, FormatSettingsButtonAsksThenOpensTheWindowOnTheStoppedService)
-{
+TEST_F(MainWindowTest, FormatSettingsButtonAsksThenOpensTheWindowOnTheStoppedService) {
     open();
     copyShippedReports(home->appDir());
     window->btnBeginClick();
@@ -515,7 +439,8 @@ TEST_F(MainWindowTest, FormatSettingsButtonAsksThenOpensTheWindowOnTheStoppedSer
     QStringList folders;
     QTimer::singleShot(0, [&] {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (auto* settings = qobject_cast<TFReportSet*>(widget); settings && settings->isVisible()) {
+            if (auto* settings = qobject_cast<TFReportSet*>(widget);
+                settings && settings->isVisible()) {
                 for (int i = 0; i < settings->chooser()->count(); ++i)
                     folders << settings->chooser()->itemText(i);
                 settings->reject();
@@ -529,8 +454,7 @@ TEST_F(MainWindowTest, FormatSettingsButtonAsksThenOpensTheWindowOnTheStoppedSer
 
 // The history opens while the service runs, and the tray's click keeps it open and in
 // front instead of leaving it behind the main window.
-TEST_F(MainWindowTest, HistoryOpensWhileRunningAndTheTrayKeepsItOpen)
-{
+TEST_F(MainWindowTest, HistoryOpensWhileRunningAndTheTrayKeepsItOpen) {
     open();
     window->UpdateSql(true);  // the queue tables
     window->btnBeginClick();

@@ -1,7 +1,7 @@
-// What Start creates beside the window: the print worker and the status monitor.
+// What Start creates: the print worker and the status monitor.
 //
-// The main window only knows this interface, so that a test can count and fail the
-// creations, and the shell does not depend on the engine's threads.
+// The service core only knows this interface, so that a test can count and fail the
+// creations, and the core does not depend on the engine's threads.
 #pragma once
 
 #include "engine/service_state.h"
@@ -9,7 +9,7 @@
 namespace cookhub {
 
 class ServiceThreads {
-public:
+  public:
     virtual ~ServiceThreads() = default;
     // Creates and starts the print worker for the run of `token`; throws when the
     // worker cannot be made (then no monitor is created either).

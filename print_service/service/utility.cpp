@@ -11,22 +11,19 @@ using namespace Qt::StringLiterals;
 
 namespace cookhub {
 
-QString FileVersionText()
-{
+QString FileVersionText() {
     return u"%1.%2.%3.%4"_s.arg(COOKHUB_VERSION_MAJOR)
         .arg(COOKHUB_VERSION_MINOR)
         .arg(COOKHUB_VERSION_PATCH)
         .arg(COOKHUB_VERSION_TWEAK);
 }
 
-QString chooseConnectionIni(const QString& appDir)
-{
+QString chooseConnectionIni(const QString& appDir) {
     const QString preferred = u"tessik9.ini"_s;
     return QFileInfo::exists(localPath(appDir + preferred)) ? preferred : u"rolmav3.ini"_s;
 }
 
-BranchDbSettings BranchDbSettings::read(const QString& iniFile)
-{
+BranchDbSettings BranchDbSettings::read(const QString& iniFile) {
     const QString section = u"branch_db"_s;
     BranchDbSettings s;
     s.sqlPort = ReadIniString(iniFile, section, u"SQLPort"_s);
@@ -39,8 +36,7 @@ BranchDbSettings BranchDbSettings::read(const QString& iniFile)
     return s;
 }
 
-QString BranchDbSettings::connectionString() const
-{
+QString BranchDbSettings::connectionString() const {
     const QString chosen = provider.isEmpty() ? u"SQLOLEDB.1"_s : provider;
     QString text =
         u"Provider=%1;Password=%2;Persist Security Info=True;User ID=%3; Initial Catalog=%4;Data Source=%5"_s
@@ -50,8 +46,7 @@ QString BranchDbSettings::connectionString() const
     return text;
 }
 
-bool ConnectDatabase(Clock& clock, const QString& connectionString, const QString& appDir)
-{
+bool ConnectDatabase(Clock& clock, const QString& connectionString, const QString& appDir) {
     clock.sleep(1000);
     for (const QString& name : {kMainConnection, kMonitorConnection, kWindowConnection}) {
         if (!openConnection(name, connectionString, appDir, 10))
@@ -60,8 +55,7 @@ bool ConnectDatabase(Clock& clock, const QString& connectionString, const QStrin
     return true;
 }
 
-QString resolveReportsDir(const QString& appDir, const QString& directory)
-{
+QString resolveReportsDir(const QString& appDir, const QString& directory) {
     if (directory.isEmpty())
         return localPath(appDir + u"Reports"_s);
     if (!directory.contains(u':'))

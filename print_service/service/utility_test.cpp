@@ -1,5 +1,5 @@
+#include "service/utility.h"
 #include "platform/ini_file.h"
-#include "shell/utility.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -11,14 +11,12 @@ using namespace cookhub;
 
 namespace {
 
-void touch(const QString& path)
-{
+void touch(const QString& path) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
 }
 
-TEST(ConnectionSettings, TheFileIsChosenByWhatExists)
-{
+TEST(ConnectionSettings, TheFileIsChosenByWhatExists) {
     const struct {
         bool tessik;
         bool rolmav;
@@ -40,29 +38,30 @@ TEST(ConnectionSettings, TheFileIsChosenByWhatExists)
     }
 }
 
-TEST(ConnectionSettings, ConnectionStringKeepsTheCommaOfAnEmptyPort)
-{
+TEST(ConnectionSettings, ConnectionStringKeepsTheCommaOfAnEmptyPort) {
     QTemporaryDir dir;
     const QString ini = dir.path() + u"/rolmav3.ini"_s;
     WriteIniString(ini, u"branch_db"_s, u"Servername"_s, u"pos-server"_s);
     WriteIniString(ini, u"branch_db"_s, u"Database"_s, u"pos"_s);
     WriteIniString(ini, u"branch_db"_s, u"Logid"_s, u"sa"_s);
     WriteIniString(ini, u"branch_db"_s, u"Logpass"_s, u"secret"_s);
-    EXPECT_EQ(BranchDbSettings::read(ini).connectionString(),
-              u"Provider=SQLOLEDB.1;Password=secret;Persist Security Info=True;User ID=sa; Initial Catalog=pos;Data Source=pos-server,"_s);
+    EXPECT_EQ(
+        BranchDbSettings::read(ini).connectionString(),
+        u"Provider=SQLOLEDB.1;Password=secret;Persist Security Info=True;User ID=sa; Initial Catalog=pos;Data Source=pos-server,"_s);
 
     WriteIniString(ini, u"branch_db"_s, u"SQLPort"_s, u"1433"_s);
     WriteIniString(ini, u"branch_db"_s, u"OdbcDriver"_s, u"ODBC Driver 18 for SQL Server"_s);
-    EXPECT_EQ(BranchDbSettings::read(ini).connectionString(),
-              u"Provider=SQLOLEDB.1;Password=secret;Persist Security Info=True;User ID=sa; Initial Catalog=pos;Data Source=pos-server,1433;Odbc Driver=ODBC Driver 18 for SQL Server"_s);
+    EXPECT_EQ(
+        BranchDbSettings::read(ini).connectionString(),
+        u"Provider=SQLOLEDB.1;Password=secret;Persist Security Info=True;User ID=sa; Initial Catalog=pos;Data Source=pos-server,1433;Odbc Driver=ODBC Driver 18 for SQL Server"_s);
 
     // A missing file reads as all-empty values.
-    EXPECT_EQ(BranchDbSettings::read(dir.path() + u"/none.ini"_s).connectionString(),
-              u"Provider=SQLOLEDB.1;Password=;Persist Security Info=True;User ID=; Initial Catalog=;Data Source=,"_s);
+    EXPECT_EQ(
+        BranchDbSettings::read(dir.path() + u"/none.ini"_s).connectionString(),
+        u"Provider=SQLOLEDB.1;Password=;Persist Security Info=True;User ID=; Initial Catalog=;Data Source=,"_s);
 }
 
-TEST(ServiceFolders, ReportsDirectoryAndVersion)
-{
+TEST(ServiceFolders, ReportsDirectoryAndVersion) {
     EXPECT_EQ(resolveReportsDir(u"/opt/ck/"_s, QString()), u"/opt/ck/Reports"_s);
     EXPECT_EQ(resolveReportsDir(u"/opt/ck/"_s, u"80格式"_s), u"/opt/ck/80格式"_s);
     EXPECT_EQ(resolveReportsDir(u"/opt/ck/"_s, u"D:\\rmf"_s), u"D:\\rmf"_s);
