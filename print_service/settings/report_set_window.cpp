@@ -1,5 +1,7 @@
 #include "report_set_window.h"
 
+#include "dialog_strip.h"
+
 #include "designer_window.h"
 #include "platform/message_box.h"
 
@@ -8,39 +10,14 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <QWindow>
 
 using namespace Qt::StringLiterals;
 
 namespace cookhub {
-
-namespace {
-
-class TitleStrip : public QWidget {
-  public:
-    explicit TitleStrip(QWidget* parent) : QWidget(parent) { setFixedHeight(34); }
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        QLinearGradient gradient(0, 0, width(), 0);
-        gradient.setColorAt(0, QColor(0x1f, 0x4e, 0x8c));
-        gradient.setColorAt(1, QColor(0x2f, 0x74, 0xc0));
-        p.fillRect(rect(), gradient);
-    }
-    void mousePressEvent(QMouseEvent* event) override {
-        if (event->button() == Qt::LeftButton && window()->windowHandle())
-            window()->windowHandle()->startSystemMove();
-    }
-};
-
-}  // namespace
 
 TFReportSet::TFReportSet(const QString& appDir, const QString& connectionIni, QWidget* parent)
     : QDialog(parent), model_(appDir, connectionIni) {
@@ -66,22 +43,9 @@ void TFReportSet::buildWindow() {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(1, 1, 1, 1);
     layout->setSpacing(0);
-    auto* title = new TitleStrip(this);
-    auto* titleLayout = new QHBoxLayout(title);
-    titleLayout->setContentsMargins(12, 0, 4, 0);
-    auto* caption = new QLabel(u"格式设置"_s, title);
-    caption->setStyleSheet(u"color: white; font-weight: bold; font-size: 14px;"_s);
-    auto* close = new QToolButton(title);
-    close->setObjectName(u"imgClose"_s);
-    close->setText(u"✕"_s);
-    close->setToolTip(u"退出"_s);
-    close->setStyleSheet(
-        u"QToolButton { color: white; border: none; font-size: 15px; padding: 2px 8px; }"
-        u"QToolButton:hover { background: #d9534f; }"_s);
-    connect(close, &QToolButton::clicked, this, &QDialog::reject);
-    titleLayout->addWidget(caption);
-    titleLayout->addStretch();
-    titleLayout->addWidget(close);
+    auto* title = new DialogStrip(u"格式设置"_s, this);
+    title->closePicture()->setToolTip(u"退出"_s);
+    connect(title->closePicture(), &QToolButton::clicked, this, &QDialog::reject);
     layout->addWidget(title);
 
     auto* pages = new QTabWidget(this);
