@@ -254,6 +254,8 @@ TEST(DownloadEndToEnd, UpdateAskedByAHandheldAndManualDownloadChosenOnThePage) {
                                    {12, 1, 1, 1, 1, 1, 1}};
     sim.addHandheld(update, losesOne);
     sim.start();
+    // The simulator answers only after the bridge's purge, however slow this machine is.
+    auto afterPurge = sim.afterPurgeHook();
 
     testing::writeTxtFolder(folder.path(), "轮循间隔:5\n读取超时:10\n读取时间间隔:5",
                             sim.slavePath() + ",001\n", "1,0a0b0c\n1,112233\n");
@@ -281,8 +283,10 @@ TEST(DownloadEndToEnd, UpdateAskedByAHandheldAndManualDownloadChosenOnThePage) {
     UnansweredRequests requests;
     DialogDownloadHost window;
     PollDownloads downloads(window, DownloadFlags{stop, mode, selected, display, choice});
-    MainDialog dialog(BridgeSetup{LinkState{table, stop, mode, selected, display}, folder.path(),
-                                  std::nullopt, "Padlink", &requests, &downloads, choice});
+    BridgeSetup setup{LinkState{table, stop, mode, selected, display}, folder.path(),
+                      std::nullopt, "Padlink", &requests, &downloads, choice};
+    setup.afterPurge = afterPurge;
+    MainDialog dialog(std::move(setup));
     window.attach(dialog.downloadHost());
     ASSERT_EQ(dialog.stationCount(), 1);
 

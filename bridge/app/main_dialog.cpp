@@ -209,6 +209,7 @@ void MainDialog::setUpStations() {
 
     services_ = std::make_unique<PollServices>(
         PollServices{setup_.state, host_.get(), setup_.requests, setup_.downloads, {}});
+    services_->afterPurge = setup_.afterPurge;
     if (timing.timing.trafficLogEnabled) {
         services_->traffic = [](std::string_view text) { appendTrafficLog(text); };
     }

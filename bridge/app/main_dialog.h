@@ -47,6 +47,8 @@ struct BridgeSetup {
     ManualChoice choice = globalManualChoice();
     // DSR of the line the line watch looks at; nothing when the query fails.
     std::function<std::optional<bool>()> lineQuery{};  // empty: the port opened last
+    // Tests: see SerialPort::setAfterPurge; given to every station's port.
+    SerialPort::AfterPurge afterPurge{};
 };
 
 class MainDialog : public QDialog {
