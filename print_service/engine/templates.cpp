@@ -9,17 +9,29 @@ using namespace Qt::StringLiterals;
 
 namespace cookhub {
 
+const std::array<TemplateKind, kTemplateKindCount>& templateKinds()
+{
+    static const std::array<TemplateKind, kTemplateKindCount> kinds{{
+        {u"点菜单"_s, u"dcd"_s},
+        {u"出品单"_s, u"cpd"_s},
+        {u"催菜单"_s, u"ccd"_s},
+        {u"即起单"_s, u"jqd"_s},
+        {u"叫起单"_s, u"zqd"_s},
+        {u"退菜单"_s, u"tcd"_s},
+        {u"即起出品单"_s, u"jqcpd"_s},
+        {u"叫起出品单"_s, u"zqcpd"_s},
+        {u"转台出品单"_s, u"ztcpd"_s},
+        {u"菜品转台出品单"_s, u"cpztcpd"_s},
+        {u"退菜出品单"_s, u"tccpd"_s},
+    }};
+    return kinds;
+}
+
 QString templateCode(const QString& title)
 {
-    static const std::pair<const char16_t*, const char16_t*> codes[] = {
-        {u"点菜单", u"dcd"},     {u"出品单", u"cpd"},         {u"催菜单", u"ccd"},
-        {u"即起单", u"jqd"},     {u"叫起单", u"zqd"},         {u"退菜单", u"tcd"},
-        {u"即起出品单", u"jqcpd"}, {u"叫起出品单", u"zqcpd"}, {u"转台出品单", u"ztcpd"},
-        {u"菜品转台出品单", u"cpztcpd"}, {u"退菜出品单", u"tccpd"},
-    };
-    for (const auto& [name, code] : codes) {
-        if (title == QStringView(name))
-            return QString::fromUtf16(code);
+    for (const TemplateKind& kind : templateKinds()) {
+        if (title == kind.label)
+            return kind.key;
     }
     if (title == u"特别要求单"_s || title == u"点菜单(外卖)"_s)
         return u"dcd"_s;

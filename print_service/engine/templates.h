@@ -7,9 +7,19 @@
 
 #include <QString>
 
+#include <array>
 #include <functional>
 
 namespace cookhub {
+
+// The eleven ticket kinds that have a template of their own, in the order the format
+// settings list them: the title, and the template code that is its key in [Rmf].
+struct TemplateKind {
+    QString label;  // the ticket's title, and the row's caption in the format settings
+    QString key;    // its template code, the key in [Rmf]
+};
+inline constexpr int kTemplateKindCount = 11;
+const std::array<TemplateKind, kTemplateKindCount>& templateKinds();
 
 // The template code of a title ("dcd" for "点菜单" ...). Titles that have no code of
 // their own print with the order ticket's template: "特别要求单" is an order ticket

@@ -10,23 +10,6 @@ using namespace Qt::StringLiterals;
 
 namespace cookhub {
 
-const std::array<TemplateKind, kTemplateKindCount>& templateKinds() {
-    static const std::array<TemplateKind, kTemplateKindCount> kinds{{
-        {u"点菜单"_s, u"dcd"_s},
-        {u"出品单"_s, u"cpd"_s},
-        {u"催菜单"_s, u"ccd"_s},
-        {u"即起单"_s, u"jqd"_s},
-        {u"叫起单"_s, u"zqd"_s},
-        {u"退菜单"_s, u"tcd"_s},
-        {u"即起出品单"_s, u"jqcpd"_s},
-        {u"叫起出品单"_s, u"zqcpd"_s},
-        {u"转台出品单"_s, u"ztcpd"_s},
-        {u"菜品转台出品单"_s, u"cpztcpd"_s},
-        {u"退菜出品单"_s, u"tccpd"_s},
-    }};
-    return kinds;
-}
-
 namespace {
 
 // A local folder path without the trailing '/' that localPath keeps from "Reports\".

@@ -6,6 +6,8 @@
 // engine reads them; nothing here changes a file except save().
 #pragma once
 
+#include "engine/templates.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -13,14 +15,6 @@
 #include <array>
 
 namespace cookhub {
-
-struct TemplateKind {
-    QString label;  // the row's caption and the ticket's title
-    QString key;    // its key in [Rmf]
-};
-
-inline constexpr int kTemplateKindCount = 11;
-const std::array<TemplateKind, kTemplateKindCount>& templateKinds();
 
 // The list entry that means "no template for this kind".
 inline const QString kNoTemplate = QStringLiteral("不需要");
